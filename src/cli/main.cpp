@@ -1,0 +1,13 @@
+#include "cli/cli.h"
+
+#include <clocale>
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    // Numbers are read and written without the locale; keep the C library in "C" all the same.
+    std::setlocale(LC_ALL, "C");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+}

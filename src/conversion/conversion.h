@@ -1,0 +1,46 @@
+// One conversion of an SVG file into a DXF file, from end to end. The window, the command line and
+// the tests all run this same function.
+#pragma once
+
+#include <functional>
+#include <string>
+
+struct ConversionRequest
+{
+    std::string inputPath;
+    std::string outputPath;
+    bool fillOption = true; // "Output fill entities"
+};
+
+enum class ConversionStatus
+{
+    Converted,
+    MissingInput,   // "Select svg file."
+    MissingOutput,  // "Input dxf file."
+    OutputIsInput,  // refused before anything is written
+    UnreadableInput,
+    UnwritableOutput
+};
+
+struct ConversionResult
+{
+    ConversionStatus status = ConversionStatus::Converted;
+    std::string message;      // ready to show; empty on success
+    std::string outputFolder; // the output path cut after its last '/' or '\'
+    bool ok() const { return status == ConversionStatus::Converted; }
+};
+
+// Receives 0, 5, 12, 15, the walk's values up to 95, then 100 (the bar may then be hidden).
+using ProgressSink = std::function<void(int percent)>;
+// Receives each message for the user (the same text as ConversionResult::message).
+using MessageSink = std::function<void(const std::string& message)>;
+
+ConversionResult RunConversion(const ConversionRequest& request, const ProgressSink& progress = {},
+                               const MessageSink& message = {});
+
+// The fixed message texts.
+extern const char* const kMsgSelectSvg;       // "Select svg file."
+extern const char* const kMsgInputDxf;        // "Input dxf file."
+extern const char* const kMsgFailedWrite;     // "Failed to write file(%s)"
+extern const char* const kMsgFailedRead;      // "Failed to read file(%s)"
+extern const char* const kMsgOutputIsInput;   // the output would overwrite the input

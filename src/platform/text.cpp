@@ -1,0 +1,219 @@
+#include "platform/text.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace orbelin
+{
+namespace
+{
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view word)
+{
+    return text.size() >= word.size() && EqualsNoCase(text.substr(0, word.size()), word);
+}
+
+} // namespace
+
+double ReadDouble(std::string_view text, std::size_t* used)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::string_view rest = text.substr(i);
+
+    // The words strtod knows; from_chars would also take them, but not with the optional sign
+    // handled above, and "infinity" must be consumed whole.
+    if (StartsWithNoCase(rest, "inf") || StartsWithNoCase(rest, "nan"))
+    {
+        const bool isNan = StartsWithNoCase(rest, "nan");
+        std::size_t length = StartsWithNoCase(rest, "infinity") ? 8 : 3;
+        if (used)
+            *used = i + length;
+        const double value = isNan ? std::numeric_limits<double>::quiet_NaN()
+                                   : std::numeric_limits<double>::infinity();
+        return negative ? -value : value;
+    }
+
+    // Only the shape strtod accepts in decimal: digits, one point, digits, then an exponent that
+    // counts only when at least one digit follows it. from_chars is then given exactly that span.
+    std::size_t j = 0;
+    std::size_t mantissaDigits = 0;
+    while (j < rest.size() && IsDigit(rest[j]))
+        ++j, ++mantissaDigits;
+    if (j < rest.size() && rest[j] == '.')
+    {
+        ++j;
+        while (j < rest.size() && IsDigit(rest[j]))
+            ++j, ++mantissaDigits;
+    }
+    if (mantissaDigits == 0)
+    {
+        if (used)
+            *used = 0;
+        return 0.0;
+    }
+    if (j < rest.size() && (rest[j] == 'e' || rest[j] == 'E'))
+    {
+        std::size_t k = j + 1;
+        if (k < rest.size() && (rest[k] == '+' || rest[k] == '-'))
+            ++k;
+        if (k < rest.size() && IsDigit(rest[k]))
+        {
+            while (k < rest.size() && IsDigit(rest[k]))
+                ++k;
+            j = k;
+        }
+    }
+
+    double value = 0.0;
+    const char* first = rest.data();
+    const auto [stop, ec] = std::from_chars(first, first + j, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range)
+    {
+        // strtod gives HUGE_VAL on overflow and 0 on underflow; tell them apart by the exponent.
+        bool overflow = true;
+        const std::string_view digits = rest.substr(0, j);
+        const std::size_t e = digits.find_first_of("eE");
+        if (e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-')
+            overflow = false;
+        value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (used)
+        *used = i + static_cast<std::size_t>(stop - first);
+    if (ec == std::errc::result_out_of_range && used)
+        *used = i + j;
+    return negative ? -value : value;
+}
+
+int ReadInt(std::string_view text, std::size_t* used)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t start = i;
+    long long value = 0;
+    const long long limit = static_cast<long long>(std::numeric_limits<int>::max()) + 1;
+    while (i < text.size() && IsDigit(text[i]))
+    {
+        if (value < limit)
+            value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (i == start)
+    {
+        if (used)
+            *used = 0;
+        return 0;
+    }
+    if (used)
+        *used = i;
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+std::string_view TrimLeft(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    return text.substr(i);
+}
+
+std::string_view TrimRight(std::string_view text)
+{
+    std::size_t n = text.size();
+    while (n > 0 && IsSpace(text[n - 1]))
+        --n;
+    return text.substr(0, n);
+}
+
+std::string_view Trim(std::string_view text)
+{
+    return TrimRight(TrimLeft(text));
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (std::tolower(ca) != std::tolower(cb))
+            return false;
+    }
+    return true;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to)
+{
+    std::string out;
+    if (from.empty())
+        return std::string(text);
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (true)
+    {
+        const std::size_t hit = text.find(from, pos);
+        if (hit == std::string_view::npos)
+            break;
+        out.append(text.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+std::string RemoveChar(std::string_view text, char c)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text)
+        if (ch != c)
+            out.push_back(ch);
+    return out;
+}
+
+std::string FormatMessage(std::string_view format, std::string_view argument)
+{
+    std::string out(format);
+    for (const char* placeholder : {"%s", "%d"})
+    {
+        const std::size_t at = out.find(placeholder);
+        if (at != std::string::npos)
+        {
+            out.replace(at, 2, argument);
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace orbelin

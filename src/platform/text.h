@@ -1,0 +1,45 @@
+// Text helpers shared by every subsystem: locale-independent number reading with the
+// lenient contract the drawings rely on, and the few string operations the readers need.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orbelin
+{
+
+// White space as the C library's isspace() sees it in the "C" locale.
+constexpr bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// atof() without the locale: leading white space, one optional sign, then the longest decimal
+// number ("12px" reads 12, ".5" 0.5, "abc" 0). "inf", "infinity" and "nan" read as the C library
+// reads them, and a number too large for a double reads as +-infinity, so callers must check
+// isfinite() before anything reaches a file. Hexadecimal forms read as 0. *used receives the
+// number of characters consumed (0 when no number was found).
+double ReadDouble(std::string_view text, std::size_t* used = nullptr);
+
+// atoi() without the locale: leading white space, one optional sign, decimal digits. Values beyond
+// the int range are clamped rather than left undefined.
+int ReadInt(std::string_view text, std::size_t* used = nullptr);
+
+// Trimming of white space (IsSpace) at the ends.
+std::string_view TrimLeft(std::string_view text);
+std::string_view TrimRight(std::string_view text);
+std::string_view Trim(std::string_view text);
+
+// Byte-wise comparison ignoring ASCII letter case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Every occurrence of `from` replaced by `to`, left to right, without rescanning replacements.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// The text with every occurrence of the character removed.
+std::string RemoveChar(std::string_view text, char c);
+
+// printf-style "%s"/"%d" substitution for the fixed message texts ("Failed to write file(%s)").
+std::string FormatMessage(std::string_view format, std::string_view argument);
+
+} // namespace orbelin

@@ -1,0 +1,58 @@
+// The records a conversion collects, held by value.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One 2-D point of a path with its two marks.
+struct CPointData
+{
+    double x = 0.0;
+    double y = 0.0;
+    int closed = 0;       // last point of a subpath that a closepath ended
+    int endOfSubpath = 0; // last point of a subpath that a following moveto ended
+};
+
+using CPointList = std::vector<CPointData>;
+
+// One fill loop or symbol subpath, with the state current when it was taken.
+struct CPolylinedata
+{
+    CPointList points;
+    double strokeWidth = 0.0;
+    int strokeRgb = 0;
+    int closed = 0;
+    std::string lineType;
+    int aci = 0;
+};
+
+// One dash pattern: the line-type name "Dash%d" and the pattern text as collected.
+struct CDashData
+{
+    std::string name;
+    std::string pattern;
+};
+
+// One font family and the text-style name made from it ("Style-%s").
+struct CFontData
+{
+    std::string family;
+    std::string styleName;
+};
+
+// One marker definition.
+struct CMarkdata
+{
+    std::string id;
+    std::string refX;
+    std::string refY;
+    std::string pathData;
+    std::string pathTransform;
+};
+
+// One symbol definition.
+struct CSymble
+{
+    std::string id;
+    std::string pathData;
+};

@@ -1,0 +1,34 @@
+// The walk over the element tree: document-order state and the dispatch to the emitters.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class CConverter;
+class CXML;
+
+class CElementWalker
+{
+public:
+    using ProgressSink = std::function<void(int percent)>;
+
+    CElementWalker(CConverter& converter, ProgressSink progress);
+
+    // Visits node and its subtree; n is the number of children of the document element for the
+    // top-level call (they move the progress from 15 to 95), 0 for nested calls.
+    void WalkElement(CXML& node, int n);
+
+    // Walk fields: style decisions passed from one element to the next in document order.
+    int m_fillSet = 0;
+    int m_strokeSet = 0;
+    int m_groupFillSet = 0;
+    std::string m_containerTag;
+    int m_inDefs = 0;
+    std::string m_textTransform;
+    std::string m_textFontFamily;
+    std::string m_textFontSize;
+
+private:
+    CConverter& m_converter;
+    ProgressSink m_progress;
+};

@@ -1,0 +1,32 @@
+// The open input file as the reader sees it: bytes exactly as stored, a position, windows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The whole file is read once; a window is then a view into that buffer, so moving the reader's
+// position costs an offset rather than a file read, while the reader keeps its window rules.
+class CInputFile
+{
+public:
+    static constexpr std::size_t kWindowSize = 8192;
+
+    // False when the file cannot be opened or read.
+    bool Open(const std::string& path);
+    // Takes the bytes from memory (tests, fuzzing).
+    void OpenText(std::string text);
+
+    std::size_t GetPosition() const { return m_position; }
+    std::size_t GetLength() const { return m_data.size(); }
+    // Absolute seek from the start; clamped to the end.
+    void Seek(std::size_t position) { m_position = position < m_data.size() ? position : m_data.size(); }
+    // The next up to kWindowSize bytes from the current position (empty at the end). The position
+    // does not move: the reader seeks to just after what it consumed.
+    std::string_view Window() const;
+    // The whole file, for the raw-text pre-pass.
+    std::string_view Text() const { return m_data; }
+
+private:
+    std::string m_data;
+    std::size_t m_position = 0;
+};

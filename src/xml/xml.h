@@ -1,0 +1,72 @@
+// The element tree of the SVG file: elements and attributes as the 8-bit texts found in the file.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CInputFile;
+
+// One attribute of an element.
+class CAttribute
+{
+public:
+    CAttribute() = default;
+    CAttribute(std::string name, std::string value) : m_strName(std::move(name)), m_strValue(std::move(value)) {}
+
+    const std::string& GetName() const { return m_strName; }
+    const std::string& GetValue() const { return m_strValue; }
+
+    std::string m_strName;  // as written in the tag, trimmed
+    std::string m_strValue; // between the quotes, exactly as written
+};
+
+class CXML;
+// Children in document order; owned.
+using CXMLList = std::vector<std::unique_ptr<CXML>>;
+// Attributes kept in ascending byte-wise order of their names.
+using CAttributeList = std::vector<CAttribute>;
+
+// One element.
+class CXML
+{
+public:
+    CXML() = default;
+    ~CXML();
+    CXML(const CXML&) = delete;
+    CXML& operator=(const CXML&) = delete;
+
+    // Deletes attributes and children (the whole subtree) and empties the text; keeps the tag,
+    // the parent and the end-of-input flag.
+    void Clear();
+    // Appends the child, taking it from its former parent if it had one.
+    void AddChild(std::unique_ptr<CXML> child);
+    // Inserts in name order; an existing name takes the new value (the last one wins).
+    void AddAttribute(const std::string& name, const std::string& value);
+
+    // Builds the element from the text of its start tag and, unless it is self-closing, reads its
+    // content up to the matching end tag from the file. depth is the nesting level of this element.
+    void Parse(const std::string& tag, CInputFile& file, int depth = 0);
+
+    CXMLList m_children;
+    std::string m_strTag;
+    CXML* m_pParent = nullptr;
+    std::string m_strText;
+    int m_bEndOfInput = 0;
+    CAttributeList m_attributes;
+};
+
+// Elements nested deeper than this are read past without being kept, so that a hostile file cannot
+// exhaust the stack of the reader, the walker or the tree's own destruction.
+constexpr int kMaxXmlDepth = 256;
+
+// Reads the document element into root. rootName empty: the first element. 1 when an element was
+// read, 0 when the file ended first.
+int Load(CInputFile& file, const std::string& rootName, CXML& root);
+
+// The reader's steps, exposed for the tests.
+std::string ReadMarkup(CInputFile& file, CXML& element);
+int IsStartOf(const std::string& tag, const std::string& name);
+void AppendText(CXML& element, std::string_view piece);
+void AppendTextBeforeTag(CXML& element, std::string_view piece);
+std::string DecodeEntities(const std::string& text);
