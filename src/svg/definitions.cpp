@@ -1,0 +1,207 @@
+#include "dxf/conventions.h"
+#include "platform/text.h"
+#include "svg/converter.h"
+#include "xml/xml.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+constexpr std::string_view kDashKey = "stroke-dasharray:";
+constexpr std::string_view kFontKey = "font-family:";
+// The longest pattern and family texts taken from the raw file; longer ones are cut there.
+constexpr std::size_t kMaxDashText = 361;
+constexpr std::size_t kMaxFontText = 129;
+
+bool IsDashCharacter(char c)
+{
+    return (c >= '0' && c <= '9') || c == ' ' || c == ',' || c == '-' || c == '.';
+}
+
+// The family ends at the next list separator, declaration end, tag end or quoted value; the zero
+// byte ends it too, as it ends the file text for every other reader.
+bool EndsFontFamily(char c)
+{
+    return c == ',' || c == ';' || c == '>' || c == '"' || c == '\0';
+}
+
+bool IsNone(std::string_view text)
+{
+    return orbelin::EqualsNoCase(text, "none");
+}
+
+} // namespace
+
+int CConverter::PrescanStyles(std::string_view fileText)
+{
+    // A plain text scan rather than a look at the tree: declarations count wherever they stand, in
+    // style attributes, style sheets and even comments, so every line type exists before it is used.
+    for (std::size_t at = fileText.find(kDashKey); at != std::string_view::npos;
+         at = fileText.find(kDashKey, at + kDashKey.size()))
+    {
+        const std::size_t start = at + kDashKey.size();
+        std::size_t end = start;
+        while (end < fileText.size() && end - start < kMaxDashText && IsDashCharacter(fileText[end]))
+            ++end;
+        const std::string_view pattern = orbelin::Trim(fileText.substr(start, end - start));
+        if (!pattern.empty())
+            AddDashPattern(std::string(pattern));
+    }
+
+    for (std::size_t at = fileText.find(kFontKey); at != std::string_view::npos;
+         at = fileText.find(kFontKey, at + kFontKey.size()))
+    {
+        const std::size_t start = at + kFontKey.size();
+        std::size_t end = start;
+        while (end < fileText.size() && end - start < kMaxFontText && !EndsFontFamily(fileText[end]))
+            ++end;
+        AddFont(std::string(orbelin::TrimRight(fileText.substr(start, end - start))));
+    }
+    return 0;
+}
+
+int CConverter::AddDashPattern(const std::string& pattern)
+{
+    const std::string_view trimmed = orbelin::Trim(pattern);
+    if (trimmed.empty() || IsNone(trimmed))
+        return 0;
+    // Exact text, not numeric equality: "5,3" and "5, 3" become two line types.
+    for (const CDashData& dash : m_dashes)
+        if (dash.pattern == trimmed)
+            return 0;
+    CDashData dash;
+    dash.name = "Dash" + std::to_string(m_dashes.size() + 1);
+    dash.pattern = std::string(trimmed);
+    m_dashes.push_back(std::move(dash));
+    return 1;
+}
+
+int CConverter::AddFont(const std::string& family)
+{
+    // A blank family would only give a style named "Style-" that no text can ask for.
+    const std::string_view trimmed = orbelin::Trim(family);
+    if (trimmed.empty() || IsNone(trimmed))
+        return 0;
+    for (const CFontData& font : m_fonts)
+        if (font.family == trimmed)
+            return 0;
+    CFontData font;
+    font.family = std::string(trimmed);
+    font.styleName = SafeTableName("Style-" + font.family);
+    m_fonts.push_back(std::move(font));
+    return 1;
+}
+
+std::string CConverter::DashNameFor(const std::string& pattern) const
+{
+    const std::string_view trimmed = orbelin::Trim(pattern);
+    if (IsNone(trimmed))
+        return std::string();
+    for (const CDashData& dash : m_dashes)
+        if (dash.pattern == trimmed)
+            return dash.name;
+    return std::string();
+}
+
+std::string CConverter::FontStyleFor(const std::string& family) const
+{
+    const std::string_view trimmed = orbelin::Trim(family);
+    if (IsNone(trimmed))
+        return std::string();
+    for (const CFontData& font : m_fonts)
+        if (font.family == trimmed)
+            return font.styleName;
+    return std::string();
+}
+
+void CConverter::CollectLayerNames(const CXML& node)
+{
+    // Document order, parents before children; an explicit stack keeps hand-built deep trees safe.
+    std::vector<const CXML*> pending{&node};
+    while (!pending.empty())
+    {
+        const CXML* current = pending.back();
+        pending.pop_back();
+        if (current->m_strTag == "g")
+        {
+            for (const CAttribute& attribute : current->m_attributes)
+            {
+                if (attribute.m_strName != "id")
+                    continue;
+                const std::string_view id = orbelin::Trim(attribute.m_strValue);
+                if (!id.empty())
+                    m_layerNames.emplace_back(id);
+            }
+        }
+        for (auto child = current->m_children.rbegin(); child != current->m_children.rend(); ++child)
+            if (*child)
+                pending.push_back(child->get());
+    }
+}
+
+void CConverter::CollectDefinition(const CXML& node)
+{
+    const bool isMarker = orbelin::EqualsNoCase(node.m_strTag, "marker");
+    const bool isSymbol = orbelin::EqualsNoCase(node.m_strTag, "symbol");
+    if (!isMarker && !isSymbol)
+        return;
+
+    std::string id;
+    std::string refX;
+    std::string refY;
+    for (const CAttribute& attribute : node.m_attributes)
+    {
+        if (attribute.m_strName == "id")
+            id = attribute.m_strValue;
+        else if (isMarker && attribute.m_strName == "refX")
+            refX = attribute.m_strValue;
+        else if (isMarker && attribute.m_strName == "refY")
+            refY = attribute.m_strValue;
+    }
+
+    // Only direct path children count; a later path overwrites each attribute it has on its own.
+    std::string pathData;
+    std::string pathTransform;
+    for (const auto& child : node.m_children)
+    {
+        if (!child || child->m_strTag != "path")
+            continue;
+        for (const CAttribute& attribute : child->m_attributes)
+        {
+            if (attribute.m_strName == "d")
+                pathData = attribute.m_strValue;
+            else if (attribute.m_strName == "transform")
+                pathTransform = attribute.m_strValue;
+        }
+    }
+
+    if (pathData.empty() || id.empty())
+        return;
+    if (isMarker)
+        AddMarker(pathData, pathTransform, id, refX, refY);
+    else
+        AddSymbol(pathData, id);
+}
+
+void CConverter::AddMarker(const std::string& pathData, const std::string& pathTransform,
+                           const std::string& id, const std::string& refX, const std::string& refY)
+{
+    CMarkdata marker;
+    marker.id = id;
+    marker.refX = refX;
+    marker.refY = refY;
+    marker.pathData = pathData;
+    marker.pathTransform = pathTransform;
+    m_markers.push_back(std::move(marker));
+}
+
+void CConverter::AddSymbol(const std::string& pathData, const std::string& id)
+{
+    CSymble symbol;
+    symbol.id = id;
+    symbol.pathData = pathData;
+    m_symbols.push_back(std::move(symbol));
+}
