@@ -1,0 +1,503 @@
+// The tolerant reader: one tag at a time through 8192-byte windows of the in-memory file, character
+// data collected into the enclosing element, elements built depth first from their start tags.
+// Window boundaries are part of the behaviour (which byte a piece starts with decides its trimming),
+// so the window rules are kept even though the whole file is in memory.
+
+#include "platform/text.h"
+#include "xml/input_file.h"
+#include "xml/xml.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// Bytes of 128 and above count as visible, so a text written in UTF-8 (or any 8-bit code page)
+// is never taken for blank space and dropped.
+bool IsVisible(char c)
+{
+    return static_cast<unsigned char>(c) > 32;
+}
+
+// The first occurrence of c in the window, searching no further than the first NUL byte. When it
+// is absent, span receives how much of the window the caller consumes as "the whole window": up to
+// and including that NUL, or all of it. Ending the window at the NUL (rather than skipping the rest
+// of the window, whose markup the search never saw) keeps a stray NUL from swallowing the tags
+// behind it, and moves the reader forward by at least one byte so it cannot stall on it.
+std::size_t FindBeforeNul(std::string_view window, char c, std::size_t& span)
+{
+    span = window.size();
+    for (std::size_t i = 0; i < window.size(); ++i)
+    {
+        if (window[i] == c)
+            return i;
+        if (window[i] == '\0')
+        {
+            span = i + 1;
+            return kNone;
+        }
+    }
+    return kNone;
+}
+
+bool IsDeclaration(std::string_view tag)
+{
+    return tag.size() > 1 && (tag[1] == '!' || tag[1] == '?');
+}
+
+// What a start tag says about the element's frame: its name and whether it closes itself.
+struct CTagShape
+{
+    std::string_view name;
+    bool selfClosing = false;
+};
+
+// tag begins with '<'.
+CTagShape ReadTagShape(std::string_view tag)
+{
+    CTagShape shape;
+    // Only character 32 ends a name: a line break after the name stays in it and is cut below,
+    // a tab does not end it at all.
+    const std::size_t space = tag.find(' ');
+    if (space != kNone)
+    {
+        shape.name = tag.substr(1, space - 1);
+    }
+    else if (tag.size() >= 2)
+    {
+        shape.name = tag.substr(1, tag.size() - 2);
+        if (!shape.name.empty() && shape.name.back() == '/')
+            shape.name.remove_suffix(1);
+    }
+    if (!shape.name.empty() && shape.name.back() == '\n')
+        shape.name.remove_suffix(1);
+    if (!shape.name.empty() && shape.name.back() == '\r')
+        shape.name.remove_suffix(1);
+    if (!shape.name.empty() && shape.name.front() == '/')
+        shape.name.remove_prefix(1);
+    shape.selfClosing = tag.size() >= 2 && tag[tag.size() - 2] == '/';
+    return shape;
+}
+
+// The attributes of a start tag in the order written. The final character of the tag (and the
+// slash of a self-closing one) is not part of the attribute text.
+std::vector<std::pair<std::string_view, std::string_view>> ReadTagAttributes(std::string_view tag,
+                                                                             const CTagShape& shape)
+{
+    std::vector<std::pair<std::string_view, std::string_view>> found;
+    const std::size_t begin = 1 + shape.name.size();
+    const std::size_t end = tag.size() - (shape.selfClosing ? 2 : 1);
+    std::string_view rest = begin < end ? orbelin::Trim(tag.substr(begin, end - begin)) : std::string_view();
+    while (rest.size() > 1)
+    {
+        const std::size_t equals = rest.find('=');
+        if (equals == kNone || equals == 0)
+            break;
+        // The value must be the double-quoted text right after the '=' (blanks allowed between).
+        // An unquoted value (width=10) would otherwise take the next attribute's quoted value under
+        // its own name and shift every pair after it, so the scan ends there and keeps what it
+        // has; a quote inside the name is just as unreadable.
+        const std::size_t open = rest.find('"');
+        if (open == kNone || open < equals ||
+            !orbelin::Trim(rest.substr(equals + 1, open - equals - 1)).empty())
+            break;
+        const std::size_t close = rest.find('"', open + 1);
+        if (close == kNone)
+            break;
+        found.emplace_back(orbelin::Trim(rest.substr(0, equals)), rest.substr(open + 1, close - open - 1));
+        rest = orbelin::TrimLeft(rest.substr(close + 1));
+    }
+    return found;
+}
+
+// The end tag an element of this name waits for, compared without building it.
+bool IsEndTagOf(std::string_view tag, std::string_view name)
+{
+    return tag.size() == name.size() + 3 && tag[0] == '<' && tag[1] == '/' && tag.back() == '>' &&
+           tag.substr(2, name.size()) == name;
+}
+
+// ReadMarkup with the choice of dropping the character data instead of collecting it: used where
+// the text would be thrown away anyway (before the document element, inside skipped elements),
+// so a huge text there costs no memory.
+std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
+{
+    // Phase 1: character data up to the '<' of the next tag. A double quote starts a run in which
+    // '<' is not markup, so a quoted "a<b" in a text stays text.
+    bool quotedRun = false;
+    for (;;)
+    {
+        const std::size_t start = file.GetPosition();
+        const std::string_view window = file.Window();
+        if (window.empty())
+        {
+            element.m_bEndOfInput = 1;
+            return std::string();
+        }
+        std::size_t span = window.size();
+        if (quotedRun)
+        {
+            const std::size_t dq = FindBeforeNul(window, '"', span);
+            const std::size_t used = dq == kNone ? span : dq + 1;
+            if (keepText)
+                AppendText(element, window.substr(0, used));
+            file.Seek(start + used);
+            quotedRun = dq == kNone;
+            continue;
+        }
+
+        // The first '<' and the first double quote. A quote at index 0 does not open a run, and it
+        // is the first quote, so no later one in this window does either. Scanning stops at
+        // whichever decides the step, so the scan never outruns what the step consumes.
+        std::size_t lt = kNone;
+        std::size_t dq = kNone;
+        for (std::size_t i = 0; i < window.size(); ++i)
+        {
+            const char c = window[i];
+            if (c == '\0')
+            {
+                span = i + 1;
+                break;
+            }
+            if (c == '<')
+            {
+                lt = i;
+                break;
+            }
+            if (c == '"' && dq == kNone)
+            {
+                dq = i;
+                if (i > 0)
+                    break;
+            }
+        }
+
+        if (lt == 0)
+        {
+            file.Seek(start + 1);
+            break;
+        }
+        if (lt == 1 && !IsVisible(window[0]))
+        {
+            file.Seek(start + 2);
+            break;
+        }
+        if (dq != kNone && dq > 0)
+        {
+            // Only reached with no '<' before the quote.
+            if (keepText)
+                AppendText(element, window.substr(0, dq + 1));
+            file.Seek(start + dq + 1);
+            quotedRun = true;
+            continue;
+        }
+        if (lt != kNone)
+        {
+            if (keepText)
+                AppendTextBeforeTag(element, window.substr(0, lt));
+            file.Seek(start + lt);
+            continue;
+        }
+        std::string_view piece = window.substr(0, span);
+        if (piece.front() == '\n')
+            piece.remove_prefix(1);
+        if (keepText)
+            AppendText(element, piece);
+        file.Seek(start + span);
+    }
+
+    // Phase 2: the tag, from just after its '<'. Quoted values may hold '>' and '<'; a single-quoted
+    // value comes back in double quotes so that Parse has one kind of quote to read.
+    enum class CQuote
+    {
+        None,
+        Double,
+        Single
+    };
+    std::string tag = "<";
+    CQuote quote = CQuote::None;
+    for (;;)
+    {
+        const std::size_t start = file.GetPosition();
+        const std::string_view window = file.Window();
+        if (window.empty())
+        {
+            element.m_bEndOfInput = 1;
+            return tag;
+        }
+        std::size_t span = window.size();
+        if (quote == CQuote::Double)
+        {
+            const std::size_t dq = FindBeforeNul(window, '"', span);
+            const std::size_t used = dq == kNone ? span : dq + 1;
+            tag.append(window.substr(0, used));
+            file.Seek(start + used);
+            if (dq != kNone)
+                quote = CQuote::None;
+            continue;
+        }
+        if (quote == CQuote::Single)
+        {
+            const std::size_t sq = FindBeforeNul(window, '\'', span);
+            if (sq == kNone)
+            {
+                tag.append(window.substr(0, span));
+                file.Seek(start + span);
+                continue;
+            }
+            tag.append(window.substr(0, sq));
+            tag += '"';
+            file.Seek(start + sq + 1);
+            quote = CQuote::None;
+            continue;
+        }
+
+        // Outside quotes: the first '>' against the first quote of either kind, where a quote at
+        // index 0 does not count (and, being the first of its kind, silences that kind for this
+        // window).
+        std::size_t gt = kNone;
+        std::size_t opening = kNone;
+        bool doubleCounts = true;
+        bool singleCounts = true;
+        for (std::size_t i = 0; i < window.size(); ++i)
+        {
+            const char c = window[i];
+            if (c == '\0')
+            {
+                span = i + 1;
+                break;
+            }
+            if (c == '>')
+            {
+                gt = i;
+                break;
+            }
+            if (c == '"' || c == '\'')
+            {
+                bool& counts = c == '"' ? doubleCounts : singleCounts;
+                if (i == 0)
+                {
+                    counts = false;
+                }
+                else if (counts)
+                {
+                    opening = i;
+                    break;
+                }
+            }
+        }
+        if (gt != kNone)
+        {
+            tag.append(window.substr(0, gt + 1));
+            file.Seek(start + gt + 1);
+            return tag;
+        }
+        if (opening != kNone)
+        {
+            tag.append(window.substr(0, opening));
+            tag += '"';
+            file.Seek(start + opening + 1);
+            quote = window[opening] == '"' ? CQuote::Double : CQuote::Single;
+            continue;
+        }
+        tag.append(window.substr(0, span));
+        file.Seek(start + span);
+    }
+}
+
+// Consumes the content of an element that is not kept, up to its matching end tag, pairing the
+// tags inside exactly as the recursive reader would (every start tag that does not close itself
+// waits for "</name>" of its own name), but with an explicit stack so that no nesting depth can
+// exhaust the call stack. The open names are packed into one buffer: a file of nothing but
+// "<a>" costs a few bytes per level, not a string object each.
+void SkipContent(CInputFile& file, CXML& element)
+{
+    std::string openNames(element.m_strTag);
+    std::vector<std::size_t> nameStarts{0};
+    while (!nameStarts.empty())
+    {
+        const std::string markup = ReadMarkupFor(file, element, false);
+        if (IsEndTagOf(markup, std::string_view(openNames).substr(nameStarts.back())))
+        {
+            openNames.resize(nameStarts.back());
+            nameStarts.pop_back();
+            continue;
+        }
+        if (element.m_bEndOfInput)
+            return;
+        if (IsDeclaration(markup) || markup.size() < 2)
+            continue;
+        const CTagShape shape = ReadTagShape(markup);
+        if (!shape.selfClosing)
+        {
+            nameStarts.push_back(openNames.size());
+            openNames.append(shape.name);
+        }
+    }
+}
+
+} // namespace
+
+int IsStartOf(const std::string& tag, const std::string& name)
+{
+    if (tag.empty() || tag[0] != '<')
+        return 0;
+    if (name.empty())
+        return 1;
+    std::string_view tagName;
+    const std::size_t space = tag.find(' ');
+    if (space != kNone)
+    {
+        tagName = std::string_view(tag).substr(1, space - 1);
+    }
+    else
+    {
+        if (tag.size() < 2 || tag.back() != '>')
+            return 0;
+        tagName = std::string_view(tag).substr(1, tag.size() - 2);
+        if (!tagName.empty() && tagName.back() == '/')
+            tagName.remove_suffix(1);
+    }
+    return tagName == name ? 1 : 0;
+}
+
+void AppendText(CXML& element, std::string_view piece)
+{
+    if (piece.empty())
+        return;
+    if (piece.size() <= 2)
+    {
+        if (piece[0] != '\r' && piece[0] != '\n')
+            element.m_strText.append(piece);
+        return;
+    }
+    // A longer piece that opens with a line break loses that line break only. Cutting a fixed two
+    // characters instead would eat the first visible character after a lone LF or CR.
+    if (piece[0] == '\r' && piece[1] == '\n')
+        piece.remove_prefix(2);
+    else if (piece[0] == '\n' || piece[0] == '\r')
+        piece.remove_prefix(1);
+    element.m_strText.append(piece);
+}
+
+void AppendTextBeforeTag(CXML& element, std::string_view piece)
+{
+    if (piece.empty())
+        return;
+    const std::size_t lastLf = piece.rfind('\n');
+    const std::size_t lineStart = lastLf == kNone ? 0 : lastLf + 1;
+    const bool lastLineVisible = std::any_of(piece.begin() + static_cast<std::ptrdiff_t>(lineStart),
+                                             piece.end(), [](char c) { return IsVisible(c); });
+    if (lastLineVisible)
+    {
+        element.m_strText.append(piece);
+        return;
+    }
+    // The blank line that only indents the next tag goes; what stood before it is ordinary text.
+    if (lastLf != kNone && lastLf > 0)
+        AppendText(element, piece.substr(0, lastLf));
+}
+
+std::string DecodeEntities(const std::string& text)
+{
+    // One replacement after the other, so "&amp;lt;" ends up as '<'; files written by programs
+    // that escape twice rely on it.
+    std::string out = orbelin::ReplaceAll(text, "&amp;", "&");
+    out = orbelin::ReplaceAll(out, "&lt;", "<");
+    out = orbelin::ReplaceAll(out, "&gt;", ">");
+    out = orbelin::ReplaceAll(out, "&apos;", "'");
+    return orbelin::ReplaceAll(out, "&quot;", "\"");
+}
+
+std::string ReadMarkup(CInputFile& file, CXML& element)
+{
+    return ReadMarkupFor(file, element, true);
+}
+
+void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
+{
+    Clear();
+    const std::string_view text = tag.empty() ? std::string_view(" ") : std::string_view(tag);
+    if (text[0] != '<')
+        return;
+
+    const CTagShape shape = ReadTagShape(text);
+    m_strTag.assign(shape.name);
+
+    if (depth > kMaxXmlDepth)
+    {
+        // Too deep to keep: the caller drops this element, but its content is consumed so that the
+        // elements after it land where they belong.
+        if (!shape.selfClosing)
+            SkipContent(file, *this);
+        m_strText.clear();
+        return;
+    }
+
+    // Sorted once rather than inserted one by one: equal to AddAttribute in turn (the last value
+    // of a repeated name wins), without the quadratic cost on a tag with very many attributes.
+    auto found = ReadTagAttributes(text, shape);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_attributes.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+    {
+        if (i + 1 < found.size() && found[i + 1].first == found[i].first)
+            continue;
+        m_attributes.emplace_back(std::string(found[i].first), std::string(found[i].second));
+    }
+
+    if (shape.selfClosing)
+        return;
+
+    std::string markup = ReadMarkup(file, *this);
+    if (!IsEndTagOf(markup, m_strTag))
+    {
+        while (!m_bEndOfInput)
+        {
+            // A lone "<" only comes back at the end of the file, which ends the loop anyway.
+            if (!IsDeclaration(markup) && markup.size() > 1)
+            {
+                auto child = std::make_unique<CXML>();
+                child->Parse(markup, file, depth + 1);
+                // An element without a name is dropped with its content; so is one too deep to keep.
+                if (!child->m_strTag.empty() && depth + 1 <= kMaxXmlDepth)
+                    AddChild(std::move(child));
+            }
+            markup = ReadMarkup(file, *this);
+            if (IsEndTagOf(markup, m_strTag))
+                break;
+        }
+    }
+    if (!m_strText.empty() && m_strText.back() == '\n')
+        m_strText.back() = ' ';
+}
+
+int Load(CInputFile& file, const std::string& rootName, CXML& root)
+{
+    root.m_strTag = rootName;
+    root.m_bEndOfInput = 0;
+    // Character data before the document element is dropped, so it is not even collected.
+    std::string tag = ReadMarkupFor(file, root, false);
+    while (IsDeclaration(tag))
+        tag = ReadMarkupFor(file, root, false);
+    while (!root.m_bEndOfInput)
+    {
+        if (IsStartOf(tag, rootName))
+            break;
+        tag = ReadMarkupFor(file, root, false);
+    }
+    root.m_strText.clear();
+    if (root.m_bEndOfInput)
+        return 0;
+    root.Parse(tag, file, 0);
+    // Only the document element's own text: attribute values and nested texts keep their
+    // references as written.
+    root.m_strText = DecodeEntities(root.m_strText);
+    return 1;
+}
