@@ -20,6 +20,65 @@ bool StartsWithNoCase(std::string_view text, std::string_view word)
     return text.size() >= word.size() && EqualsNoCase(text.substr(0, word.size()), word);
 }
 
+// The power of ten of the leading significant digit of a decimal number that from_chars found out of
+// range: positive when it overflows, negative when it underflows (never near 0 then). Exponents are
+// clamped, which keeps the sign right for any length of text.
+long long DecimalMagnitude(std::string_view number)
+{
+    const long long kClamp = 1000000000;
+    std::size_t i = 0;
+    long long integerDigits = 0;
+    long long firstSignificant = 0; // position of the leading non-zero digit, 1 = first integer digit
+    bool found = false;
+    while (i < number.size() && IsDigit(number[i]))
+    {
+        if (integerDigits < kClamp)
+            ++integerDigits;
+        if (!found && number[i] != '0')
+        {
+            found = true;
+            firstSignificant = integerDigits;
+        }
+        ++i;
+    }
+    long long magnitude = 0;
+    if (found)
+        magnitude = integerDigits - firstSignificant;
+    if (i < number.size() && number[i] == '.')
+    {
+        ++i;
+        long long fractionDigits = 0;
+        while (i < number.size() && IsDigit(number[i]))
+        {
+            if (fractionDigits < kClamp)
+                ++fractionDigits;
+            if (!found && number[i] != '0')
+            {
+                found = true;
+                magnitude = -fractionDigits;
+            }
+            ++i;
+        }
+    }
+    long long exponent = 0;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E'))
+    {
+        ++i;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '+' || number[i] == '-'))
+            ++i;
+        while (i < number.size() && IsDigit(number[i]))
+        {
+            if (exponent < kClamp)
+                exponent = exponent * 10 + (number[i] - '0');
+            ++i;
+        }
+        if (negative)
+            exponent = -exponent;
+    }
+    return magnitude + exponent;
+}
+
 } // namespace
 
 double ReadDouble(std::string_view text, std::size_t* used)
@@ -84,13 +143,9 @@ double ReadDouble(std::string_view text, std::size_t* used)
     const auto [stop, ec] = std::from_chars(first, first + j, value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range)
     {
-        // strtod gives HUGE_VAL on overflow and 0 on underflow; tell them apart by the exponent.
-        bool overflow = true;
-        const std::string_view digits = rest.substr(0, j);
-        const std::size_t e = digits.find_first_of("eE");
-        if (e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-')
-            overflow = false;
-        value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+        // strtod gives HUGE_VAL on overflow and 0 on underflow. The sign of the exponent alone does not
+        // tell them apart ("1000...0e-5" overflows, "0.000...01" underflows), the decimal magnitude does.
+        value = DecimalMagnitude(rest.substr(0, j)) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
     if (used)
         *used = i + static_cast<std::size_t>(stop - first);
@@ -163,9 +218,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
     {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (std::tolower(ca) != std::tolower(cb))
+        // ASCII only: std::tolower would follow the locale and fold Latin-1 letters too.
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
             return false;
     }
     return true;
