@@ -14,3 +14,9 @@ if [ "${#missing[@]}" -gt 0 ]; then
     # Without --no-install-recommends qt6-base-dev pulls in a whole GTK stack.
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# The tests convert under a comma-decimal locale to prove numbers do not follow it.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8; locale tests will skip"
+fi
