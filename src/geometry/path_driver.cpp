@@ -157,6 +157,13 @@ void CConverter::ParsePath(const std::string& transform, std::string_view d, CPo
                     CollectFillLoop(points, transform, *loops);
                 }
             }
+            if (accumulate != 0 || loops != nullptr)
+            {
+                // Only the subpath writer clears the closepath flag. Where the subpath went elsewhere
+                // the closed mark now carries it; left set, it would close every later subpath of
+                // a symbol and make every later relative moveto start from its subpath's start.
+                m_closeSeen = 0;
+            }
             double x = 0.0;
             double y = 0.0;
             ReadNumberPair(args, x, y);

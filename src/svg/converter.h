@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CXML;
@@ -70,6 +71,14 @@ constexpr double kMaxDxfValue = 1.0e15;
 bool IsWritable(double v);
 
 constexpr int kMatrixStackSize = 50;
+
+// Positions of records by their exact text, so that look-ups stay cheap with many records; rebuilt
+// whenever the array it indexes has changed size since it was built.
+struct CRecordIndex
+{
+    std::unordered_map<std::string, std::size_t> positions;
+    std::size_t builtFor = static_cast<std::size_t>(-1);
+};
 
 class CConverter
 {
@@ -184,6 +193,9 @@ public:
     // Points already mapped, SVG y direction.
     void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start, double end);
     void WriteLineEntity(double x1, double y1, double x2, double y2);
+    // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
+    // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
+    static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);
 
     // ---- text ----------------------------------------------------------------------------------
     int WriteTextElement(const std::string& transform, const std::string& fontFamily, const std::string& fontSize,
@@ -242,4 +254,8 @@ public:
     int m_drawingMarker = 0;
     // Path of the open output file, for the final checks of EndDxfDocument.
     std::string m_outputPath;
+    // Indexes over m_dashes (by pattern) and m_fonts (by family) for DashNameFor, FontStyleFor and
+    // the duplicate tests; they follow the arrays by themselves.
+    mutable CRecordIndex m_dashIndex;
+    mutable CRecordIndex m_fontIndex;
 };

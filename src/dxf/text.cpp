@@ -1,0 +1,215 @@
+// The character content of a text or tspan element as one single-line TEXT entity.
+#include "platform/text.h"
+
+#include "dxf/conventions.h"
+#include "svg/converter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <dl_dxf.h>
+#include <string>
+#include <string_view>
+
+namespace
+{
+
+// Text height is 0.8 of the font size: the cap height of common fonts, which is what CAD programs
+// measure as text height.
+constexpr double kHeightPerFontSize = 0.8;
+// Glyphs of the CAD fonts are wider than those of the drawing's fonts; this keeps the line length.
+constexpr double kWidthFactor = 0.7;
+
+// The content as the reader left it may still hold the closing tag of the element; only the tag
+// and the '<' before it go, whatever else the content holds.
+void CutBeforeTag(std::string_view& content, std::string_view tag)
+{
+    const std::size_t pos = content.find(tag);
+    if (pos != std::string_view::npos)
+        content = content.substr(0, pos == 0 ? 0 : pos - 1);
+}
+
+// Length of the UTF-8 sequence starting at text[i] and its code point; 0 when the bytes there do not
+// form a valid, shortest-form sequence.
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, unsigned long& codePoint)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned long minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+    {
+        length = 2;
+        codePoint = lead & 0x1Fu;
+        minimum = 0x80;
+    }
+    else if (lead >= 0xE0 && lead <= 0xEF)
+    {
+        length = 3;
+        codePoint = lead & 0x0Fu;
+        minimum = 0x800;
+    }
+    else if (lead >= 0xF0 && lead <= 0xF4)
+    {
+        length = 4;
+        codePoint = lead & 0x07u;
+        minimum = 0x10000;
+    }
+    else
+    {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+    {
+        const unsigned char next = byte(i + k);
+        if ((next & 0xC0u) != 0x80u)
+            return 0;
+        codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+void AppendEscape(std::string& out, unsigned long unit)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    out += "\\U+";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += kHex[(unit >> shift) & 0xFu];
+}
+
+// A DXF 2000 reader takes TEXT values in the drawing's code page, so every character beyond ASCII is
+// written as the \U+XXXX escape those readers understand. They read exactly four hex digits (a longer
+// escape would turn into another character and a stray digit) and hold text as UTF-16, so a character
+// beyond U+FFFF is written as the escapes of its two UTF-16 surrogates. Line breaks would end the
+// group value: each becomes a blank, so the entity keeps every visible character. ASCII and bytes
+// that are not valid UTF-8 pass unchanged, since nothing better is known about them.
+std::string EncodeContent(std::string_view content)
+{
+    std::string out;
+    out.reserve(content.size());
+    std::size_t i = 0;
+    while (i < content.size())
+    {
+        const char c = content[i];
+        if (c == '\r' || c == '\n')
+        {
+            out += ' ';
+            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
+            continue;
+        }
+        unsigned long codePoint = 0;
+        const std::size_t length =
+            static_cast<unsigned char>(c) < 0x80 ? 0 : DecodeUtf8(content, i, codePoint);
+        if (length == 0)
+        {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (codePoint > 0xFFFF)
+        {
+            codePoint -= 0x10000;
+            AppendEscape(out, 0xD800 + (codePoint >> 10));
+            AppendEscape(out, 0xDC00 + (codePoint & 0x3FFu));
+        }
+        else
+        {
+            AppendEscape(out, codePoint);
+        }
+        i += length;
+    }
+    return out;
+}
+
+// Reads the pieces of a matrix(...) text into m; pieces beyond the sixth have no place and are left.
+void ReadTextMatrix(std::string_view text, CMatrix& m)
+{
+    std::string rest = orbelin::RemoveChar(orbelin::RemoveChar(text, '('), ')');
+    const char separator = rest.find(' ') != std::string::npos ? ' ' : ',';
+    rest += separator;
+    double* const entries[6] = {&m.a, &m.b, &m.c, &m.d, &m.e, &m.f};
+    std::size_t pos = 0;
+    for (double* entry : entries)
+    {
+        const std::size_t end = rest.find(separator, pos);
+        if (end == std::string::npos)
+            break;
+        *entry = orbelin::ReadDouble(std::string_view(rest).substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
+} // namespace
+
+int CConverter::WriteTextElement(const std::string& transform, const std::string& fontFamily,
+                                 const std::string& fontSize, const std::string& content,
+                                 const std::string& x, const std::string& y)
+{
+    const std::string& family = fontFamily.empty() ? m_groupFontFamily : fontFamily;
+    const std::string& size = fontSize.empty() ? m_groupFontSize : fontSize;
+    double px = orbelin::ReadDouble(x);
+    double py = orbelin::ReadDouble(y);
+
+    std::string style = family.empty() ? std::string() : FontStyleFor(family);
+    if (style.empty())
+        style = "Standard";
+
+    if (content.empty())
+        return 0;
+    std::string_view visible = content;
+    CutBeforeTag(visible, "/text>");
+    CutBeforeTag(visible, "/tspan>");
+
+    CMatrix local;
+    double height = kHeightPerFontSize * orbelin::ReadDouble(size);
+    double angle = 0.0;
+    const std::string_view text = transform;
+    const std::size_t matrixPos = text.find("matrix");
+    if (matrixPos != std::string_view::npos)
+    {
+        ReadTextMatrix(text.substr(matrixPos + 6), local);
+        const double scale = std::hypot(local.a, local.b);
+        // A matrix that collapses the x axis has neither a size nor a direction to give the text.
+        if (scale == 0.0)
+        {
+            height = 0.0;
+        }
+        else
+        {
+            angle = std::acos(std::clamp(local.a / scale, -1.0, 1.0));
+            height *= scale;
+        }
+    }
+    else
+    {
+        const std::size_t translatePos = text.find("translate");
+        // Ten characters: the word and the opening parenthesis that usually follows it.
+        if (translatePos != std::string_view::npos && translatePos + 10 <= text.size())
+        {
+            const std::string rest =
+                orbelin::RemoveChar(orbelin::RemoveChar(text.substr(translatePos + 10), '('), ')');
+            std::size_t separator = rest.find(',');
+            if (separator == std::string::npos)
+                separator = rest.find(' ');
+            if (separator != std::string::npos)
+            {
+                local.e = orbelin::ReadDouble(std::string_view(rest).substr(0, separator));
+                local.f = orbelin::ReadDouble(std::string_view(rest).substr(separator + 1));
+            }
+        }
+    }
+
+    ApplyMatrix(local, px, py);
+    ApplyGroupMatrices(px, py);
+    const double dxfY = m_docHeight - py;
+    if (!m_writer || !IsWritable(px) || !IsWritable(dxfY) || !IsWritable(height))
+        return 0;
+
+    const DL_TextData data(px, dxfY, 0.0, px, dxfY, 0.0, height, kWidthFactor, 0, 0, 0,
+                           EncodeContent(visible), style, angle);
+    m_dxf->writeText(*m_writer, data, MakeAttributes(*this, OutlineStyle(m_lineType)));
+    return 0;
+}
