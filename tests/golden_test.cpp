@@ -56,8 +56,8 @@ TEST_P(GoldenTest, ReadsBackWithDxflib)
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, GoldenTest, ::testing::ValuesIn(GoldenCases()),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& testInfo) {
+                             std::string name = testInfo.param;
                              std::replace_if(
                                  name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
                              return name;

@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ViewBoxCase{"ThreeNumbers", "10 0 200", 0},
                       // Fewer than three: the missing values are 0.
                       ViewBoxCase{"OneNumber", "5", -5}, ViewBoxCase{"Empty", "", -10}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(WalkerState, StyleAfterFillAttributeClearsTheFill)
 {

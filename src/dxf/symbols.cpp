@@ -199,7 +199,6 @@ void CConverter::WriteUseFilled(const std::string& /*transform*/, const std::str
             edge(p.back(), p.front());
         loops.push_back(std::move(loop));
     }
-    // A hatch without a boundary would be an empty entity; nothing is written then.
-    if (!loops.empty())
-        WriteSolidHatch(loops, FillStyle());
+    // Without a loop no hatch is written (WriteSolidHatch says why).
+    WriteSolidHatch(loops, FillStyle());
 }

@@ -1,10 +1,15 @@
 #include "xml/input_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 bool CInputFile::Open(const std::string& path)
 {
+    // A folder opens as a stream on Linux but has no bytes to give; it is not an input file.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

@@ -1,0 +1,237 @@
+// What every entity has in common: its attributes, the polyline and hatch forms, and the guard
+// that keeps unwritable numbers out of the file.
+#include "dxf/conventions.h"
+
+#include "svg/style.h"
+
+#include <cmath>
+#include <dl_dxf.h>
+
+namespace
+{
+
+// Bulges this small are straight segments; writing them would only add noise to the file.
+constexpr double kMinBulge = 1e-10;
+
+bool IsTableNameByte(unsigned char c)
+{
+    switch (c)
+    {
+    case '<':
+    case '>':
+    case '/':
+    case '\\':
+    case '"':
+    case ':':
+    case ';':
+    case '?':
+    case '*':
+    case '|':
+    case '=':
+    case '`':
+        return false;
+    default:
+        return c >= 32;
+    }
+}
+
+bool IsWritableEdge(const HatchEdge& edge)
+{
+    switch (edge.kind)
+    {
+    case HatchEdge::Kind::Line:
+        return IsWritable(edge.x1) && IsWritable(edge.y1) && IsWritable(edge.x2) && IsWritable(edge.y2);
+    case HatchEdge::Kind::Arc:
+        return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.radius) &&
+               IsWritable(edge.angle1) && IsWritable(edge.angle2);
+    case HatchEdge::Kind::EllipseArc:
+        return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.mx) && IsWritable(edge.my) &&
+               IsWritable(edge.ratio) && IsWritable(edge.angle1) && IsWritable(edge.angle2);
+    }
+    return false;
+}
+
+// The edge data is built where it is written: dxflib leaves the fields of other edge kinds
+// uninitialised, so the record must never be copied.
+void WriteEdge(DL_Dxf& dxf, DL_WriterA& dw, const HatchEdge& edge)
+{
+    switch (edge.kind)
+    {
+    case HatchEdge::Kind::Line:
+    {
+        const DL_HatchEdgeData data(edge.x1, edge.y1, edge.x2, edge.y2);
+        dxf.writeHatchEdge(dw, data);
+        break;
+    }
+    case HatchEdge::Kind::Arc:
+    {
+        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.radius, edge.angle1, edge.angle2, true);
+        dxf.writeHatchEdge(dw, data);
+        break;
+    }
+    case HatchEdge::Kind::EllipseArc:
+    {
+        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.mx, edge.my, edge.ratio, edge.angle1, edge.angle2,
+                                    true);
+        dxf.writeHatchEdge(dw, data);
+        break;
+    }
+    }
+}
+
+} // namespace
+
+bool IsWritable(double v)
+{
+    return std::isfinite(v) && std::fabs(v) <= kMaxDxfValue;
+}
+
+HatchEdge HatchEdge::Line(double x1, double y1, double x2, double y2)
+{
+    HatchEdge edge;
+    edge.kind = Kind::Line;
+    edge.x1 = x1;
+    edge.y1 = y1;
+    edge.x2 = x2;
+    edge.y2 = y2;
+    return edge;
+}
+
+HatchEdge HatchEdge::Arc(double cx, double cy, double radius, double angle1, double angle2)
+{
+    HatchEdge edge;
+    edge.kind = Kind::Arc;
+    edge.cx = cx;
+    edge.cy = cy;
+    edge.radius = radius;
+    edge.angle1 = angle1;
+    edge.angle2 = angle2;
+    return edge;
+}
+
+HatchEdge HatchEdge::EllipseArc(double cx, double cy, double mx, double my, double ratio, double angle1,
+                                double angle2)
+{
+    HatchEdge edge;
+    edge.kind = Kind::EllipseArc;
+    edge.cx = cx;
+    edge.cy = cy;
+    edge.mx = mx;
+    edge.my = my;
+    edge.ratio = ratio;
+    edge.angle1 = angle1;
+    edge.angle2 = angle2;
+    return edge;
+}
+
+std::string SafeTableName(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out)
+        if (!IsTableNameByte(static_cast<unsigned char>(c)))
+            c = '_';
+    return out;
+}
+
+std::string SafeGroupValue(std::string_view value)
+{
+    std::string out(value);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32)
+            c = '_';
+    return out;
+}
+
+DL_Attributes MakeAttributes(const CConverter& converter, const EntityStyle& style)
+{
+    std::string layer;
+    converter.CurrentLayerName(layer);
+    if (layer.empty())
+        layer = "0";
+    DL_Attributes attributes(SafeTableName(layer), style.color, -1, style.lineWeight,
+                             style.lineType.empty() ? std::string("BYLAYER") : style.lineType);
+    attributes.setLinetypeScale(1.0);
+    return attributes;
+}
+
+EntityStyle CConverter::OutlineStyle(const std::string& lineType) const
+{
+    EntityStyle style;
+    style.color = m_strokeAci;
+    style.lineWeight = 0;
+    style.lineType = lineType.empty() ? "BYLAYER" : lineType;
+    return style;
+}
+
+EntityStyle CConverter::FillStyle() const
+{
+    EntityStyle style;
+    style.color = NearestAci(m_fillRgb);
+    style.lineWeight = -1;
+    style.lineType = "BYLAYER";
+    return style;
+}
+
+bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style)
+{
+    if (!m_writer || !m_dxf || vertices.empty())
+        return false;
+    // Checked before the first group: an entity cut off half-way would corrupt the whole file.
+    for (const DxfVertex& v : vertices)
+        if (!IsWritable(v.x) || !IsWritable(v.y) || !IsWritable(v.startWidth) || !IsWritable(v.endWidth) ||
+            !IsWritable(v.bulge))
+            return false;
+
+    DL_WriterA& dw = *m_writer;
+    m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
+                         MakeAttributes(*this, style));
+    // Written group by group because the library's vertex writer leaves out the widths.
+    for (const DxfVertex& v : vertices)
+    {
+        dw.dxfReal(10, v.x);
+        dw.dxfReal(20, v.y);
+        dw.dxfReal(30, 0.0);
+        dw.dxfReal(40, v.startWidth);
+        dw.dxfReal(41, v.endWidth);
+        if (std::fabs(v.bulge) > kMinBulge)
+            dw.dxfReal(42, v.bulge);
+    }
+    return true;
+}
+
+bool CConverter::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)
+{
+    if (!m_writer || !m_dxf)
+        return false;
+    int loopCount = 0;
+    for (const HatchLoop& loop : loops)
+    {
+        for (const HatchEdge& edge : loop)
+            if (!IsWritableEdge(edge))
+                return false;
+        if (!loop.empty())
+            ++loopCount;
+    }
+    // A boundary without edges encloses nothing; such loops are left out and the count follows. A
+    // hatch left with no loop is not written: it would show nothing, and dxflib-based readers (QCAD,
+    // LibreCAD) hand such a hatch the boundaries of the hatch read before it, duplicating that fill.
+    if (loopCount == 0)
+        return false;
+
+    DL_WriterA& dw = *m_writer;
+    const DL_Attributes attributes = MakeAttributes(*this, style);
+    const DL_HatchData hatch(loopCount, true, 1.0, 0.0, "SOLID", 0.0, 0.0);
+    m_dxf->writeHatch1(dw, hatch, attributes);
+    for (const HatchLoop& loop : loops)
+    {
+        if (loop.empty())
+            continue;
+        const DL_HatchLoopData loopData(static_cast<int>(loop.size()));
+        m_dxf->writeHatchLoop1(dw, loopData);
+        for (const HatchEdge& edge : loop)
+            WriteEdge(*m_dxf, dw, edge);
+        m_dxf->writeHatchLoop2(dw, loopData);
+    }
+    m_dxf->writeHatch2(dw, hatch, attributes);
+    return true;
+}

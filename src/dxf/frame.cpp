@@ -1,0 +1,214 @@
+// The parts of the DXF document that do not depend on the drawing: header, tables, the layout
+// blocks and the section frame around the entities.
+#include "dxf/conventions.h"
+#include "dxf/dxf_writer.h"
+#include "platform/text.h"
+
+#include <cstdio>
+#include <dl_dxf.h>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+namespace
+{
+
+// The seed a reader takes for the next free handle. Kept at FFFF while the drawing stays below it
+// because that is what every file of this program has always carried.
+constexpr unsigned long kDefaultHandleSeed = 0xFFFF;
+
+const char* const kDashDescription = "Dash - - - - - - - - - - ";
+
+// The handle seed as the writer formats a handle: upper-case hexadecimal without leading zeros.
+std::string HexHandle(unsigned long value)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lX", value);
+    return buffer;
+}
+
+// Once more handles were used than the fixed seed allows, a reader would hand out handles that
+// already exist. The header is written before the entities are known, so the finished file gets
+// the true seed afterwards. The header is short and fixed, so the group is found near the start.
+bool PatchHandleSeed(const std::string& path, unsigned long nextHandle)
+{
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return false;
+    }
+    // "$HANDSEED", its line end, the code line "  5" and its line end, then the value: found the same
+    // way whether lines end in LF or CR LF.
+    const std::string_view head = std::string_view(text).substr(0, 512);
+    const std::size_t variable = head.find("$HANDSEED");
+    if (variable == std::string_view::npos)
+        return false;
+    const std::string placeholder = HexHandle(kDefaultHandleSeed);
+    const std::size_t value = head.find(placeholder, variable);
+    if (value == std::string_view::npos || value - variable > 20)
+        return false;
+    text.replace(value, placeholder.size(), HexHandle(nextHandle));
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return !out.fail();
+}
+
+} // namespace
+
+void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum)
+{
+    sum = 0.0;
+    values.clear();
+    std::string_view rest = dash.pattern;
+    // Only a single space separates: two in a row leave an empty piece, which counts as a zero
+    // gap, and a trailing space adds nothing. Drawings with such patterns keep their look.
+    for (;;)
+    {
+        const std::size_t blank = rest.find(' ');
+        if (blank == std::string_view::npos)
+            break;
+        const double value = orbelin::ReadDouble(rest.substr(0, blank));
+        sum += value;
+        values.push_back(value);
+        rest.remove_prefix(blank + 1);
+    }
+    if (!rest.empty())
+    {
+        const double value = orbelin::ReadDouble(rest);
+        sum += value;
+        values.push_back(value);
+    }
+}
+
+int CConverter::BeginDxfDocument(const std::string& path)
+{
+    m_writer.reset();
+    if (!m_dxf)
+        m_dxf = std::make_unique<DL_Dxf>();
+    // Our writer rather than DL_Dxf::out's, which flushes after every number. The document object
+    // keeps the version it was built with, AC1015, which every write call checks.
+    auto writer = std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015);
+    if (writer->openFailed())
+        return -1;
+    m_writer = std::move(writer);
+    m_outputPath = path;
+    DL_Dxf& dxf = *m_dxf;
+    DL_WriterA& dw = *m_writer;
+
+    // The header by hand: the library's own header writer would stamp its banner into the file.
+    dw.dxfString(999, "Orbelin ");
+    dw.sectionHeader();
+    dw.dxfString(9, "$ACADVER");
+    dw.dxfString(1, "AC1015");
+    dw.dxfString(9, "$HANDSEED");
+    dw.dxfHex(5, static_cast<int>(kDefaultHandleSeed));
+    dw.sectionEnd();
+
+    dw.sectionTables();
+    dxf.writeVPort(dw);
+
+    // The count is taken before unusable patterns are dropped; readers take it as a hint only.
+    dw.tableLinetypes(static_cast<int>(m_dashes.size()) + 1);
+    dxf.writeLinetype(dw, DL_LinetypeData("CONTINUOUS", "Continuous", 0, 0, 0.0));
+    std::vector<double> values;
+    for (std::size_t i = 0; i < m_dashes.size();)
+    {
+        double sum = 0.0;
+        ParseDashPattern(m_dashes[i], values, sum);
+        bool usable = values.size() >= 2 && IsWritable(sum);
+        for (double value : values)
+            usable = usable && IsWritable(value);
+        // Dropped from the array too, so that no entity can name a line type the table lacks.
+        if (!usable)
+        {
+            m_dashes.erase(m_dashes.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        // Dashes at even places, gaps (negative) at odd ones; 0.0 - v keeps a zero gap from
+        // printing as "-0.0".
+        std::vector<double> elements(values.size());
+        for (std::size_t k = 0; k < values.size(); ++k)
+            elements[k] = k % 2 == 0 ? values[k] : 0.0 - values[k];
+        dxf.writeLinetype(dw, DL_LinetypeData(m_dashes[i].name, kDashDescription, 0,
+                                              static_cast<int>(elements.size()), sum, elements.data()));
+        ++i;
+    }
+    dxf.writeLinetype(dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
+    dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
+    dw.tableEnd();
+
+    bool hasLayerZero = false;
+    for (const std::string& name : m_layerNames)
+        hasLayerZero = hasLayerZero || name == "0";
+    dw.tableLayers(static_cast<int>(m_layerNames.size()) + (hasLayerZero ? 0 : 1));
+    // Colour 2 without a true colour: a 420 group would override the index in most CAD programs.
+    const DL_Attributes layerAttributes("", 2, 100, "CONTINUOUS", 1.0);
+    if (!hasLayerZero)
+        dxf.writeLayer(dw, DL_LayerData("0", 0), layerAttributes);
+    for (const std::string& name : m_layerNames)
+        dxf.writeLayer(dw, DL_LayerData(SafeTableName(name), 0), layerAttributes);
+    dw.tableEnd();
+
+    dw.tableStyle(static_cast<int>(m_fonts.size()) + 1);
+    // "Standard" comes first: the dimension style refers to its handle.
+    dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
+    for (const CFontData& font : m_fonts)
+        dxf.writeStyle(dw, DL_StyleData(SafeTableName(font.styleName), 0, 0.0, 1.0, 0.0, 0, 2.5,
+                                        SafeGroupValue(font.family), ""));
+    dw.tableEnd();
+
+    dxf.writeView(dw);
+    dxf.writeUcs(dw);
+
+    // The styles and hatches carry ACAD extended data, which needs this application id.
+    dw.tableAppid(1);
+    dxf.writeAppid(dw, "ACAD");
+    dw.tableEnd();
+
+    dxf.writeDimStyle(dw, 2.5, 0.625, 0.625, 0.625, 2.5);
+    dxf.writeBlockRecord(dw);
+    dw.tableEnd();
+    dw.sectionEnd();
+
+    // Markers and symbols are drawn in place, so only the three layout blocks exist, all empty.
+    dw.sectionBlocks();
+    for (const char* name : {"*Model_Space", "*Paper_Space", "*Paper_Space0"})
+    {
+        dxf.writeBlock(dw, DL_BlockData(name, 0, 0.0, 0.0, 0.0));
+        dxf.writeEndBlock(dw, name);
+    }
+    dw.sectionEnd();
+
+    dw.sectionEntities();
+    return 0;
+}
+
+int CConverter::EndDxfDocument()
+{
+    if (!m_writer || !m_dxf)
+        return -1;
+    DL_WriterA& dw = *m_writer;
+    dw.sectionEnd();
+    // The named entry in the root dictionary needs its dictionary object, or a handle would point
+    // at nothing.
+    m_dxf->writeObjects(dw, "MY_OBJECTS");
+    m_dxf->writeAppDictionary(dw);
+    dw.sectionEnd();
+    dw.dxfEOF();
+    const unsigned long nextHandle = dw.getNextHandle();
+    // Write errors (a full disk) surface only once the stream is flushed and closed.
+    dw.close();
+    const bool failed = dw.openFailed();
+    m_writer.reset();
+    if (failed)
+        return -1;
+    if (nextHandle > kDefaultHandleSeed && !PatchHandleSeed(m_outputPath, nextHandle))
+        return -1;
+    return 0;
+}

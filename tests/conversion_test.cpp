@@ -1,0 +1,270 @@
+// One whole conversion through the driver: progress, messages, what a failure leaves behind,
+// and that nothing of one conversion reaches the next.
+#include "conversion/conversion.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+#include <clocale>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct Outcome
+{
+    ConversionResult result;
+    std::vector<int> progress;
+    std::vector<std::string> messages;
+};
+
+Outcome Convert(const std::string& input, const std::string& output, bool fill = true)
+{
+    Outcome run;
+    ConversionRequest request;
+    request.inputPath = input;
+    request.outputPath = output;
+    request.fillOption = fill;
+    run.result = RunConversion(
+        request, [&run](int percent) { run.progress.push_back(percent); },
+        [&run](const std::string& text) { run.messages.push_back(text); });
+    return run;
+}
+
+// A fresh folder for one test, so that leftovers can be counted.
+fs::path Folder(const std::string& name)
+{
+    const fs::path folder = ScratchDir() / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::string WriteSvg(const fs::path& path, const std::string& svg)
+{
+    WriteFile(path, svg);
+    return path.string();
+}
+
+std::size_t FileCount(const fs::path& folder)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+const char* const kSimpleSvg = R"(<svg width="100" height="100"><line x1="0" y1="0" x2="10" y2="10"/></svg>)";
+
+struct ProgressCase
+{
+    const char* name;
+    const char* children;
+    std::vector<int> expected;
+};
+
+class ConversionProgress : public ::testing::TestWithParam<ProgressCase>
+{
+};
+
+TEST_P(ConversionProgress, ClimbsThroughTheWalk)
+{
+    const ProgressCase& c = GetParam();
+    const fs::path folder = Folder(std::string("progress-") + c.name);
+    const std::string svg = std::string(R"(<svg height="10">)") + c.children + "</svg>";
+    const Outcome run = Convert(WriteSvg(folder / "in.svg", svg), (folder / "out.dxf").string());
+    ASSERT_TRUE(run.result.ok()) << run.result.message;
+    EXPECT_EQ(run.progress, c.expected);
+    EXPECT_TRUE(run.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Children, ConversionProgress,
+    ::testing::Values(ProgressCase{"None", "", {0, 5, 12, 15, 100}},
+                      ProgressCase{"Three", "<g/><line/><g><g/></g>", {0, 5, 12, 15, 41, 68, 95, 100}},
+                      ProgressCase{"Four", "<g/><desc/><g/><g/>", {0, 5, 12, 15, 35, 55, 75, 95, 100}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ConversionMessages, MissingPaths)
+{
+    Outcome run = Convert("", "out.dxf");
+    EXPECT_EQ(run.result.status, ConversionStatus::MissingInput);
+    EXPECT_EQ(run.result.message, "Select svg file.");
+    EXPECT_EQ(run.messages, std::vector<std::string>{"Select svg file."});
+    EXPECT_TRUE(run.progress.empty());
+
+    run = Convert("in.svg", "");
+    EXPECT_EQ(run.result.status, ConversionStatus::MissingOutput);
+    EXPECT_EQ(run.result.message, "Input dxf file.");
+    EXPECT_TRUE(run.progress.empty());
+}
+
+TEST(ConversionMessages, UnreadableInputWritesNothing)
+{
+    const fs::path folder = Folder("unreadable");
+    const std::string input = (folder / "missing.svg").string();
+    const Outcome run = Convert(input, (folder / "out.dxf").string());
+    EXPECT_EQ(run.result.status, ConversionStatus::UnreadableInput);
+    EXPECT_EQ(run.result.message, "Failed to read file(" + input + ")");
+    EXPECT_EQ(run.messages.size(), 1u);
+    EXPECT_TRUE(run.progress.empty());
+    EXPECT_EQ(FileCount(folder), 0u);
+}
+
+TEST(ConversionMessages, FolderAsInputIsUnreadable)
+{
+    const fs::path folder = Folder("input-folder");
+    fs::create_directories(folder / "in.svg");
+    const Outcome run = Convert((folder / "in.svg").string(), (folder / "out.dxf").string());
+    EXPECT_EQ(run.result.status, ConversionStatus::UnreadableInput);
+    EXPECT_EQ(FileCount(folder), 1u);
+}
+
+TEST(ConversionMessages, MissingOutputFolder)
+{
+    const fs::path folder = Folder("no-folder");
+    const std::string output = (folder / "absent" / "out.dxf").string();
+    const Outcome run = Convert(WriteSvg(folder / "in.svg", kSimpleSvg), output);
+    EXPECT_EQ(run.result.status, ConversionStatus::UnwritableOutput);
+    EXPECT_EQ(run.result.message, "Failed to write file(" + output + ")");
+    EXPECT_EQ(run.progress, (std::vector<int>{0, 5, 12, 15}));
+    EXPECT_EQ(FileCount(folder), 1u);
+}
+
+TEST(ConversionMessages, OutputThatIsAFolderStaysAFolder)
+{
+    const fs::path folder = Folder("output-folder");
+    fs::create_directories(folder / "out.dxf" / "inside");
+    const Outcome run = Convert(WriteSvg(folder / "in.svg", kSimpleSvg), (folder / "out.dxf").string());
+    EXPECT_EQ(run.result.status, ConversionStatus::UnwritableOutput);
+    EXPECT_TRUE(fs::is_directory(folder / "out.dxf" / "inside"));
+    EXPECT_EQ(FileCount(folder), 2u) << "no temporary file left behind";
+}
+
+// A full disk, imitated by a file-size limit: the writes fail after the file was opened.
+TEST(ConversionMessages, WriteErrorLeavesExistingOutputUntouched)
+{
+    const fs::path folder = Folder("disk-full");
+    const std::string input = WriteSvg(folder / "in.svg", kSimpleSvg);
+    const fs::path output = folder / "out.dxf";
+    WriteFile(output, "the previous drawing");
+
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Outcome run = Convert(input, output.string());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(run.result.status, ConversionStatus::UnwritableOutput);
+    EXPECT_EQ(run.result.message, "Failed to write file(" + output.string() + ")");
+    EXPECT_EQ(ReadFile(output), "the previous drawing");
+    EXPECT_EQ(FileCount(folder), 2u) << "no temporary file left behind";
+}
+
+TEST(ConversionMessages, OutputNamingTheInputIsRefused)
+{
+    const fs::path folder = Folder("same-file");
+    const std::string input = WriteSvg(folder / "drawing.svg", kSimpleSvg);
+    for (const std::string& output : {input, (folder / "." / "drawing.svg").string()})
+    {
+        const Outcome run = Convert(input, output);
+        EXPECT_EQ(run.result.status, ConversionStatus::OutputIsInput) << output;
+        EXPECT_EQ(run.result.message, orbelin::FormatMessage(kMsgOutputIsInput, output));
+        EXPECT_TRUE(run.progress.empty());
+        EXPECT_EQ(ReadFile(input), kSimpleSvg);
+    }
+    EXPECT_EQ(FileCount(folder), 1u);
+}
+
+TEST(ConversionResultFolder, CutAfterLastSeparator)
+{
+    const fs::path folder = Folder("result-folder");
+    const std::string output = (folder / "out.dxf").string();
+    const Outcome run = Convert(WriteSvg(folder / "in.svg", kSimpleSvg), output);
+    ASSERT_TRUE(run.result.ok());
+    EXPECT_EQ(run.result.outputFolder, folder.string() + "/");
+    EXPECT_EQ(Convert("", "x").result.outputFolder, "");
+    EXPECT_EQ(Convert("nowhere/in.svg", R"(C:\drawings\out.dxf)").result.outputFolder, R"(C:\drawings\)");
+    EXPECT_EQ(Convert("nowhere/in.svg", "out.dxf").result.outputFolder, "out.dxf");
+}
+
+TEST(ConversionSequence, NothingCarriesIntoTheNextConversion)
+{
+    const fs::path folder = Folder("sequence");
+    const std::string first = WriteSvg(folder / "first.svg", R"(<svg height="100">
+  <g id="walls" style="stroke-dasharray:4 2">
+    <path d="M0 0 L10 10" style="stroke:#ff0000;stroke-dasharray:4 2"/>
+    <text x="1" y="1" style="font-family:Arial;font-size:3">A</text>
+  </g>
+</svg>)");
+    const std::string second = WriteSvg(folder / "second.svg", kSimpleSvg);
+    ASSERT_TRUE(Convert(first, (folder / "first.dxf").string()).result.ok());
+    ASSERT_TRUE(Convert(second, (folder / "second.dxf").string()).result.ok());
+    const std::string dxf = ReadFile(folder / "second.dxf");
+    EXPECT_NE(ReadFile(folder / "first.dxf").find("Dash1"), std::string::npos)
+        << "the first drawing has them";
+    EXPECT_EQ(dxf.find("Dash1"), std::string::npos);
+    EXPECT_EQ(dxf.find("Style-Arial"), std::string::npos);
+    EXPECT_EQ(dxf.find("walls"), std::string::npos);
+    const auto entities = Entities(dxf);
+    ASSERT_EQ(entities.size(), 1u);
+    EXPECT_EQ(GroupValue(entities[0], 8), "0");
+    EXPECT_EQ(GroupValue(entities[0], 62), "0");
+}
+
+TEST(ConversionOptions, FillOptionDecidesHatches)
+{
+    const fs::path folder = Folder("fill");
+    const std::string input = WriteSvg(
+        folder / "in.svg", R"(<svg height="100"><path d="M0 0 L50 0 L50 50 Z" style="fill:#00ff00"/></svg>)");
+    const auto countHatches = [](const std::string& dxf)
+    {
+        int hatches = 0;
+        for (const auto& entity : Entities(dxf))
+            hatches += entity.front().value == "HATCH" ? 1 : 0;
+        return hatches;
+    };
+    ASSERT_TRUE(Convert(input, (folder / "on.dxf").string(), true).result.ok());
+    ASSERT_TRUE(Convert(input, (folder / "off.dxf").string(), false).result.ok());
+    EXPECT_EQ(countHatches(ReadFile(folder / "on.dxf")), 1);
+    EXPECT_EQ(countHatches(ReadFile(folder / "off.dxf")), 0);
+}
+
+fs::path ExampleSvg()
+{
+    return DataDir().parent_path().parent_path() / "examples" / "example.svg";
+}
+
+TEST(ConversionWhole, ExampleReadsBackWithDxflib)
+{
+    const fs::path folder = Folder("example");
+    const Outcome run = Convert(ExampleSvg().string(), (folder / "example.dxf").string());
+    ASSERT_TRUE(run.result.ok()) << run.result.message;
+    EXPECT_EQ(CheckWithDxflib(folder / "example.dxf"), "");
+    std::vector<std::string> types;
+    for (const auto& entity : Entities(ReadFile(folder / "example.dxf")))
+        types.push_back(entity.front().value);
+    for (const char* type : {"LWPOLYLINE", "LINE", "CIRCLE", "ELLIPSE", "TEXT", "HATCH"})
+        EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type;
+}
+
+// The C library formats numbers by LC_NUMERIC; the output must not notice.
+TEST(ConversionWhole, SameBytesUnderCommaLocale)
+{
+    const fs::path folder = Folder("locale");
+    ASSERT_TRUE(Convert(ExampleSvg().string(), (folder / "c.dxf").string()).result.ok());
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE.utf8"))
+        GTEST_SKIP() << "no German locale installed";
+    const Outcome run = Convert(ExampleSvg().string(), (folder / "de.dxf").string());
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_TRUE(run.result.ok());
+    EXPECT_EQ(FirstDifference(ReadFile(folder / "c.dxf"), ReadFile(folder / "de.dxf")), "");
+}
+
+} // namespace
