@@ -525,4 +525,34 @@ TEST(XmlDepth, TruncatedInsideSkippedContent)
     EXPECT_EQ(root.m_bEndOfInput, 1);
 }
 
+struct QuietSectionCase
+{
+    const char* name;
+    const char* input;
+};
+
+class XmlQuietSections : public ::testing::TestWithParam<QuietSectionCase>
+{
+};
+
+// Quotes and '>' inside comments and CDATA sections are not markup: the elements after them survive.
+TEST_P(XmlQuietSections, DoNotSwallowWhatFollows)
+{
+    CXML root;
+    ASSERT_EQ(LoadText(GetParam().input, root), 1);
+    EXPECT_EQ(root.m_strTag, "svg");
+    ASSERT_EQ(root.m_children.size(), 2u);
+    EXPECT_EQ(root.m_children[0]->m_strTag, "line");
+    EXPECT_EQ(root.m_children[1]->m_strTag, "rect");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sections, XmlQuietSections,
+    ::testing::Values(
+        QuietSectionCase{"ApostropheBeforeRoot", "<!-- the drawing's frame --><svg><line/><rect/></svg>"},
+        QuietSectionCase{"ApostropheInside", "<svg><line/><!-- it's here --><rect/></svg>"},
+        QuietSectionCase{"QuoteAndGreaterThan", "<svg><line/><!-- a \"b\" > c --><rect/></svg>"},
+        QuietSectionCase{"CdataWithMarkup", "<svg><line/><![CDATA[ if (a > b && c < 'd') ]]><rect/></svg>"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 } // namespace

@@ -220,6 +220,32 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         Single
     };
     std::string tag = "<";
+
+    // Comments and CDATA sections run to their own terminator. Read by the quote rules, an apostrophe
+    // in a comment ("the drawing's frame") would open a value that no later quote closes and swallow
+    // the rest of the file; a '>' in them would end them early.
+    {
+        const std::size_t start = file.GetPosition();
+        const std::string_view rest = file.Text().substr(start);
+        for (const auto& [opener, closer] : {std::pair<std::string_view, std::string_view>{"!--", "-->"},
+                                             std::pair<std::string_view, std::string_view>{"![CDATA[", "]]>"}})
+        {
+            if (rest.substr(0, opener.size()) != opener)
+                continue;
+            const std::size_t end = rest.find(closer, opener.size());
+            if (end == std::string_view::npos)
+            {
+                tag.append(rest);
+                file.Seek(start + rest.size());
+                element.m_bEndOfInput = 1;
+                return tag;
+            }
+            tag.append(rest.substr(0, end + closer.size()));
+            file.Seek(start + end + closer.size());
+            return tag;
+        }
+    }
+
     CQuote quote = CQuote::None;
     for (;;)
     {
