@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Orbelin and runs every test: the plain build, then the whole suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for a minute from its seeds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -14,3 +14,6 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORBELIN_SANITI
       -DORBELIN_BUILD_GUI=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 (cd "$root/build-asan" && ctest --output-on-failure -j"$jobs")
+
+# libFuzzer targets (clang): any crash, sanitizer report, hang or leak fails the run.
+"$root/scripts/fuzz.sh" 60

@@ -41,12 +41,15 @@ bool IsWritableEdge(const HatchEdge& edge)
     {
     case HatchEdge::Kind::Line:
         return IsWritable(edge.x1) && IsWritable(edge.y1) && IsWritable(edge.x2) && IsWritable(edge.y2);
+    // Readers divide by the radius and the major axis: a collapsed arc (a shape scaled to nothing)
+    // makes the hatch unreadable, so it is refused with it.
     case HatchEdge::Kind::Arc:
         return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.radius) &&
-               IsWritable(edge.angle1) && IsWritable(edge.angle2);
+               IsWritable(edge.angle1) && IsWritable(edge.angle2) && edge.radius > 0.0;
     case HatchEdge::Kind::EllipseArc:
         return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.mx) && IsWritable(edge.my) &&
-               IsWritable(edge.ratio) && IsWritable(edge.angle1) && IsWritable(edge.angle2);
+               IsWritable(edge.ratio) && IsWritable(edge.angle1) && IsWritable(edge.angle2) &&
+               (edge.mx != 0.0 || edge.my != 0.0) && edge.ratio > 0.0 && edge.ratio <= 1.0;
     }
     return false;
 }
@@ -126,7 +129,10 @@ HatchEdge HatchEdge::EllipseArc(double cx, double cy, double mx, double my, doub
 
 std::string SafeTableName(std::string_view name)
 {
-    std::string out(name);
+    // CAD programs take table names of at most 255 characters, and dxflib's reader never gets past a
+    // line longer than 1023; a longer id is cut.
+    constexpr std::size_t kMaxTableName = 255;
+    std::string out(name.substr(0, kMaxTableName));
     for (char& c : out)
         if (!IsTableNameByte(static_cast<unsigned char>(c)))
             c = '_';

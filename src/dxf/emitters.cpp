@@ -29,6 +29,9 @@ bool CConverter::NormalizeEllipseArc(double& mx, double& my, double& ratio, doub
 {
     if (!std::isfinite(ratio) || ratio == 0.0 || !std::isfinite(start) || !std::isfinite(end))
         return false;
+    // A shape scaled to nothing has no major axis, and no form of it is a curve a reader can take.
+    if (!std::isfinite(mx) || !std::isfinite(my) || (mx == 0.0 && my == 0.0))
+        return false;
     const double span = end - start;
     if (ratio < 0.0)
     {

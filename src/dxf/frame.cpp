@@ -4,11 +4,13 @@
 #include "dxf/dxf_writer.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <dl_dxf.h>
 #include <fstream>
-#include <iterator>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -29,21 +31,20 @@ std::string HexHandle(unsigned long value)
 
 // Once more handles were used than the fixed seed allows, a reader would hand out handles that
 // already exist. The header is written before the entities are known, so the finished file gets
-// the true seed afterwards. The header is short and fixed, so the group is found near the start.
+// the true seed afterwards. The header is short and fixed, so the group is found near the start;
+// everything after it moves up in place, a block at a time from the end, so that a drawing of any
+// size needs neither its own size in memory nor a second copy on disk.
 bool PatchHandleSeed(const std::string& path, unsigned long nextHandle)
 {
-    std::string text;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return false;
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            return false;
-    }
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file)
+        return false;
+    char headBuffer[512];
+    file.read(headBuffer, sizeof headBuffer);
+    const std::string_view head(headBuffer, static_cast<std::size_t>(file.gcount()));
+    file.clear();
     // "$HANDSEED", its line end, the code line "  5" and its line end, then the value: found the same
     // way whether lines end in LF or CR LF.
-    const std::string_view head = std::string_view(text).substr(0, 512);
     const std::size_t variable = head.find("$HANDSEED");
     if (variable == std::string_view::npos)
         return false;
@@ -51,12 +52,33 @@ bool PatchHandleSeed(const std::string& path, unsigned long nextHandle)
     const std::size_t value = head.find(placeholder, variable);
     if (value == std::string_view::npos || value - variable > 20)
         return false;
-    text.replace(value, placeholder.size(), HexHandle(nextHandle));
+    const std::string seed = HexHandle(nextHandle);
+    // Only ever longer: the seed is patched only once the handles have outgrown the placeholder.
+    if (seed.size() < placeholder.size())
+        return false;
+    const auto grow = static_cast<std::streamoff>(seed.size() - placeholder.size());
+    const auto tailStart = static_cast<std::streamoff>(value + placeholder.size());
 
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
+    file.seekg(0, std::ios::end);
+    std::streamoff end = file.tellg();
+    if (end < tailStart)
+        return false;
+    std::vector<char> block(std::size_t{1} << 20);
+    while (file && end > tailStart)
+    {
+        const std::streamoff count = std::min<std::streamoff>(static_cast<std::streamoff>(block.size()),
+                                                              end - tailStart);
+        const std::streamoff from = end - count;
+        file.seekg(from);
+        file.read(block.data(), count);
+        file.seekp(from + grow);
+        file.write(block.data(), count);
+        end = from;
+    }
+    file.seekp(static_cast<std::streamoff>(value));
+    file.write(seed.data(), static_cast<std::streamsize>(seed.size()));
+    file.close();
+    return !file.fail();
 }
 
 } // namespace
@@ -151,8 +173,14 @@ int CConverter::BeginDxfDocument(const std::string& path)
     const DL_Attributes layerAttributes("", 2, 100, "CONTINUOUS", 1.0);
     if (!hasLayerZero)
         dxf.writeLayer(dw, DL_LayerData("0", 0), layerAttributes);
+    bool zeroWritten = !hasLayerZero;
     for (const std::string& name : m_layerNames)
+    {
+        // dxflib gives layer "0" a fixed handle, so a second "0" would share it: only the first is written.
+        if (name == "0" && std::exchange(zeroWritten, true))
+            continue;
         dxf.writeLayer(dw, DL_LayerData(SafeTableName(name), 0), layerAttributes);
+    }
     dw.tableEnd();
 
     dw.tableStyle(static_cast<int>(m_fonts.size()) + 1);

@@ -18,6 +18,9 @@ namespace
 constexpr double kHeightPerFontSize = 0.8;
 // Glyphs of the CAD fonts are wider than those of the drawing's fonts; this keeps the line length.
 constexpr double kWidthFactor = 0.7;
+// Longest content written. dxflib's reader, and the CAD programs built on it, take at most 1023
+// characters per line and never get past a longer one; DXF itself allows 2049.
+constexpr std::size_t kMaxContentBytes = 1000;
 
 // The content as the reader left it may still hold the closing tag of the element; only the tag
 // and the '<' before it go, whatever else the content holds.
@@ -84,18 +87,22 @@ void AppendEscape(std::string& out, unsigned long unit)
 // written as the \U+XXXX escape those readers understand. They read exactly four hex digits (a longer
 // escape would turn into another character and a stray digit) and hold text as UTF-16, so a character
 // beyond U+FFFF is written as the escapes of its two UTF-16 surrogates. Line breaks would end the
-// group value: each becomes a blank, so the entity keeps every visible character. ASCII and bytes
-// that are not valid UTF-8 pass unchanged, since nothing better is known about them.
+// group value: each becomes a blank, so the entity keeps every visible character; other control bytes
+// (a zero byte among them) are no text a reader can show and become blanks too. ASCII and bytes
+// that are not valid UTF-8 pass unchanged, since nothing better is known about them. The value is
+// cut at a whole character before kMaxContentBytes.
 std::string EncodeContent(std::string_view content)
 {
     std::string out;
-    out.reserve(content.size());
+    out.reserve(std::min(content.size(), kMaxContentBytes));
     std::size_t i = 0;
     while (i < content.size())
     {
         const char c = content[i];
-        if (c == '\r' || c == '\n')
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
         {
+            if (out.size() + 1 > kMaxContentBytes)
+                break;
             out += ' ';
             i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
             continue;
@@ -105,10 +112,15 @@ std::string EncodeContent(std::string_view content)
             static_cast<unsigned char>(c) < 0x80 ? 0 : DecodeUtf8(content, i, codePoint);
         if (length == 0)
         {
+            if (out.size() + 1 > kMaxContentBytes)
+                break;
             out += c;
             ++i;
             continue;
         }
+        constexpr std::size_t kEscapeBytes = 7; // \U+XXXX
+        if (out.size() + (codePoint > 0xFFFF ? 2 : 1) * kEscapeBytes > kMaxContentBytes)
+            break;
         if (codePoint > 0xFFFF)
         {
             codePoint -= 0x10000;

@@ -95,8 +95,10 @@ double ReadDouble(std::string_view text, std::size_t* used)
     const std::string_view rest = text.substr(i);
 
     // The words strtod knows; from_chars would also take them, but not with the optional sign
-    // handled above, and "infinity" must be consumed whole.
-    if (StartsWithNoCase(rest, "inf") || StartsWithNoCase(rest, "nan"))
+    // handled above, and "infinity" must be consumed whole. A number (the usual case by far) starts
+    // with a digit or a point, which settles it without comparing words.
+    const bool startsAsNumber = !rest.empty() && (IsDigit(rest[0]) || rest[0] == '.');
+    if (!startsAsNumber && (StartsWithNoCase(rest, "inf") || StartsWithNoCase(rest, "nan")))
     {
         const bool isNan = StartsWithNoCase(rest, "nan");
         std::size_t length = StartsWithNoCase(rest, "infinity") ? 8 : 3;

@@ -193,9 +193,11 @@ int ParseColorComponent(std::string_view text)
     return orbelin::ReadInt(text);
 }
 
-int NearestAci(int rgb)
+namespace
 {
-    const unsigned packed = static_cast<unsigned>(rgb);
+
+int SearchNearestAci(unsigned packed)
+{
     const int red = static_cast<int>(packed & 0xFFu);
     const int green = static_cast<int>((packed >> 8) & 0xFFu);
     const int blue = static_cast<int>((packed >> 16) & 0xFFu);
@@ -214,6 +216,28 @@ int NearestAci(int rgb)
         }
     }
     return best;
+}
+
+} // namespace
+
+int NearestAci(int rgb)
+{
+    // Drawings use a handful of colours but switch between them with almost every element; the
+    // palette search is remembered for the colours met last.
+    struct CRemembered
+    {
+        unsigned rgb = 0xFFFFFFFFu; // no colour: only the low 24 bits are ever keys
+        int aci = 0;
+    };
+    thread_local std::array<CRemembered, 64> remembered{};
+    const unsigned key = static_cast<unsigned>(rgb) & 0xFFFFFFu;
+    CRemembered& slot = remembered[(key * 2654435761u) >> 26];
+    if (slot.rgb != key)
+    {
+        slot.rgb = key;
+        slot.aci = SearchNearestAci(key);
+    }
+    return slot.aci;
 }
 
 void ForEachDeclaration(std::string_view style,

@@ -1,0 +1,37 @@
+# Tests of the converter against hostile input and with an independent DXF reader. Included at the
+# end of tests/CMakeLists.txt, once the test executables exist.
+
+# Debian's interpreter first: python3-ezdxf is a Debian package, and a python3 earlier on the PATH
+# (a virtual environment, pyenv) may not see it.
+find_program(ORBELIN_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT ORBELIN_PYTHON3)
+    find_program(ORBELIN_PYTHON3 NAMES python3)
+endif()
+set(ORBELIN_EZDXF_AUDIT ${CMAKE_CURRENT_SOURCE_DIR}/ezdxf_audit.py)
+
+if(TARGET hostile_test)
+    target_compile_definitions(hostile_test PRIVATE ORBELIN_PYTHON3="${ORBELIN_PYTHON3}"
+                                                    ORBELIN_EZDXF_AUDIT="${ORBELIN_EZDXF_AUDIT}")
+endif()
+
+# Every bundled drawing, converted by the command line and read back by ezdxf. The script skips
+# (77) when ezdxf is not installed.
+if(ORBELIN_PYTHON3)
+    file(GLOB ORBELIN_AUDIT_DRAWINGS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.svg
+         ${CMAKE_CURRENT_SOURCE_DIR}/data/golden/*.svg)
+    foreach(svg ${ORBELIN_AUDIT_DRAWINGS})
+        get_filename_component(name ${svg} NAME_WE)
+        get_filename_component(folder ${svg} DIRECTORY)
+        get_filename_component(folder ${folder} NAME)
+        set(fill)
+        if(name MATCHES "-nofill$")
+            set(fill --no-fill)
+        endif()
+        add_test(NAME ezdxf_audit.${folder}.${name}
+                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
+                         ${svg})
+        set_tests_properties(ezdxf_audit.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endforeach()
+else()
+    message(STATUS "python3 not found: the ezdxf audits of the bundled drawings are not registered")
+endif()
