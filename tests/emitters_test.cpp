@@ -1,4 +1,5 @@
 // The basic shapes: polylines, circles, ellipses, lines, and the guard against unwritable numbers.
+#include "support/scratch_drawing.h"
 #include "support/test_support.h"
 #include "svg/converter.h"
 
@@ -17,48 +18,24 @@ constexpr double kPi = 3.141592653589793;
 using Entity = std::vector<Group>;
 
 // A converter writing into a scratch DXF file; Finish() closes it and returns its entities.
-class CScratchDrawing
+class CScratchDrawing : public ScratchDrawing
 {
-  public:
+public:
     CScratchDrawing()
+        : ScratchDrawing("emit",
+                         [](CConverter& c)
+                         {
+                     c.AddDashPattern("5 3");
+                     c.m_docHeight = kHeight;
+                     c.m_strokeAci = 3;
+                     c.m_fillRgb = 0x0000FF; // red
+                     c.m_currentLayer = "shapes";
+                         })
     {
-        static int counter = 0;
-        m_path = (ScratchDir() / ("emit-" + std::to_string(counter++) + ".dxf")).string();
-        converter.AddDashPattern("5 3");
-        converter.m_docHeight = kHeight;
-        converter.m_strokeAci = 3;
-        converter.m_fillRgb = 0x0000FF; // red
-        converter.m_currentLayer = "shapes";
-        m_begun = converter.BeginDxfDocument(m_path) == 0;
     }
-
-    std::vector<Entity> Finish()
-    {
-        EXPECT_TRUE(m_begun);
-        EXPECT_EQ(converter.EndDxfDocument(), 0);
-        EXPECT_EQ(CheckWithDxflib(m_path), "");
-        return Entities(ReadFile(m_path));
-    }
-
-    CConverter converter;
-
-  private:
-    std::string m_path;
-    bool m_begun = false;
 };
 
-std::vector<std::string> Types(const std::vector<Entity>& entities)
-{
-    std::vector<std::string> types;
-    for (const Entity& e : entities)
-        types.push_back(e.front().value);
-    return types;
-}
 
-double Real(const Entity& e, int code)
-{
-    return std::stod(GroupValue(e, code));
-}
 
 // ---- polylines and polygons -------------------------------------------------------------------
 

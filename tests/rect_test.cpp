@@ -1,4 +1,5 @@
 // Rectangles: sharp and rounded, filled or outlined, and the corner arcs of both forms.
+#include "support/scratch_drawing.h"
 #include "support/test_support.h"
 #include "svg/converter.h"
 
@@ -17,46 +18,22 @@ constexpr double kHeight = 100.0;
 constexpr double kPi = 3.141592653589793;
 using Entity = std::vector<Group>;
 
-class CScratchDrawing
+class CScratchDrawing : public ScratchDrawing
 {
-  public:
+public:
     CScratchDrawing()
+        : ScratchDrawing("rect",
+                         [](CConverter& c)
+                         {
+                     c.m_docHeight = kHeight;
+                     c.m_strokeAci = 3;
+                     c.m_fillRgb = 0xFF0000; // blue
+                         })
     {
-        static int counter = 0;
-        m_path = (ScratchDir() / ("rect-" + std::to_string(counter++) + ".dxf")).string();
-        converter.m_docHeight = kHeight;
-        converter.m_strokeAci = 3;
-        converter.m_fillRgb = 0xFF0000; // blue
-        m_begun = converter.BeginDxfDocument(m_path) == 0;
     }
-
-    std::vector<Entity> Finish()
-    {
-        EXPECT_TRUE(m_begun);
-        EXPECT_EQ(converter.EndDxfDocument(), 0);
-        EXPECT_EQ(CheckWithDxflib(m_path), "");
-        return Entities(ReadFile(m_path));
-    }
-
-    CConverter converter;
-
-  private:
-    std::string m_path;
-    bool m_begun = false;
 };
 
-std::vector<std::string> Types(const std::vector<Entity>& entities)
-{
-    std::vector<std::string> types;
-    for (const Entity& e : entities)
-        types.push_back(e.front().value);
-    return types;
-}
 
-double Real(const Entity& e, int code)
-{
-    return std::stod(GroupValue(e, code));
-}
 
 // The boundary edges of a hatch: the edge type (72) and the groups that follow it.
 struct Edge

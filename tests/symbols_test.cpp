@@ -1,5 +1,6 @@
 // Symbol instances: finding the symbol, cutting its points into subpaths and loops, and the outline
 // and filled forms of a use element.
+#include "support/scratch_drawing.h"
 #include "support/test_support.h"
 #include "svg/converter.h"
 
@@ -15,36 +16,23 @@ namespace
 constexpr double kHeight = 100.0;
 using Entity = std::vector<Group>;
 
-class CScratchDrawing
+class CScratchDrawing : public ScratchDrawing
 {
-  public:
+public:
     CScratchDrawing()
+        : ScratchDrawing("symbols",
+                         [](CConverter& c)
+                         {
+                     c.m_docHeight = kHeight;
+                     c.m_strokeAci = 3;
+                     c.m_fillRgb = 0x00FF00; // green
+                     c.AddSymbol("M 0 0 L 10 0 L 10 10 z M 20 20 L 30 20", "twoParts");
+                     c.AddSymbol("M 0 0 L 10 0 L 10 10 L 0 10", "openSquare");
+                     c.AddSymbol("M 0 0 L 10 0 L 10 10 z", "triangle");
+                     c.AddSymbol("M 0 0 L 10 0 L 10 10 z M 20 20 L 30 20 L 30 30 z", "twoClosed");
+                         })
     {
-        static int counter = 0;
-        m_path = (ScratchDir() / ("symbols-" + std::to_string(counter++) + ".dxf")).string();
-        converter.m_docHeight = kHeight;
-        converter.m_strokeAci = 3;
-        converter.m_fillRgb = 0x00FF00; // green
-        converter.AddSymbol("M 0 0 L 10 0 L 10 10 z M 20 20 L 30 20", "twoParts");
-        converter.AddSymbol("M 0 0 L 10 0 L 10 10 L 0 10", "openSquare");
-        converter.AddSymbol("M 0 0 L 10 0 L 10 10 z", "triangle");
-        converter.AddSymbol("M 0 0 L 10 0 L 10 10 z M 20 20 L 30 20 L 30 30 z", "twoClosed");
-        m_begun = converter.BeginDxfDocument(m_path) == 0;
     }
-
-    std::vector<Entity> Finish()
-    {
-        EXPECT_TRUE(m_begun);
-        EXPECT_EQ(converter.EndDxfDocument(), 0);
-        EXPECT_EQ(CheckWithDxflib(m_path), "");
-        return Entities(ReadFile(m_path));
-    }
-
-    CConverter converter;
-
-  private:
-    std::string m_path;
-    bool m_begun = false;
 };
 
 CPointData Point(double x, double y, int closed = 0, int end = 0)

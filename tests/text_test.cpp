@@ -1,5 +1,6 @@
 // Text output: height, rotation and position from the font size and the transform, the style name,
 // and the content as it reaches the TEXT entity.
+#include "support/scratch_drawing.h"
 #include "support/test_support.h"
 #include "svg/converter.h"
 
@@ -15,38 +16,21 @@ namespace
 constexpr double kHeight = 200.0;
 using Entity = std::vector<Group>;
 
-class CScratchDrawing
+class CScratchDrawing : public ScratchDrawing
 {
-  public:
+public:
     CScratchDrawing()
+        : ScratchDrawing("text",
+                         [](CConverter& c)
+                         {
+                     c.AddFont("Arial");
+                     c.m_docHeight = kHeight;
+                     c.m_strokeAci = 5;
+                         })
     {
-        static int counter = 0;
-        m_path = (ScratchDir() / ("text-" + std::to_string(counter++) + ".dxf")).string();
-        converter.AddFont("Arial");
-        converter.m_docHeight = kHeight;
-        converter.m_strokeAci = 5;
-        m_begun = converter.BeginDxfDocument(m_path) == 0;
     }
-
-    std::vector<Entity> Finish()
-    {
-        EXPECT_TRUE(m_begun);
-        EXPECT_EQ(converter.EndDxfDocument(), 0);
-        EXPECT_EQ(CheckWithDxflib(m_path), "");
-        return Entities(ReadFile(m_path));
-    }
-
-    CConverter converter;
-
-  private:
-    std::string m_path;
-    bool m_begun = false;
 };
 
-double Real(const Entity& e, int code)
-{
-    return std::stod(GroupValue(e, code));
-}
 
 // Undoes the escapes the writer makes of characters beyond ASCII, as CAD readers do: four hex digits
 // each, surrogate pairs joined.
