@@ -83,6 +83,8 @@ for kind in $kinds; do
         best="" cpu="" rss=""
         for ((run = 0; run < runs; run++)); do
             rm -f "$dxf"
+            # Written-back pages of earlier runs would otherwise throttle this one's writes.
+            sync
             start=$(now)
             /usr/bin/time -f "%M %U %S" -o "$work/time.txt" "$convert" "$svg" "$dxf" >/dev/null
             stop=$(now)
@@ -98,12 +100,14 @@ for kind in $kinds; do
         floor_dd="" floor_head=""
         for ((run = 0; run < runs; run++)); do
             rm -f "$floor_file"
+            sync
             start=$(now)
             cat "$svg" >/dev/null
             dd if=/dev/zero of="$floor_file" bs=1M count="$out_bytes" iflag=count_bytes status=none
             stop=$(now)
             floor_dd=$(smaller "$floor_dd" "$(elapsed "$start" "$stop")")
             rm -f "$floor_file"
+            sync
             start=$(now)
             cat "$svg" >/dev/null
             head -c "$out_bytes" /dev/zero >"$floor_file"

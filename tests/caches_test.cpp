@@ -2,9 +2,8 @@
 // order in which the inputs come.
 #include "svg/style.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace
@@ -13,7 +12,8 @@ namespace
 TEST(NearestAciMemoTest, SameIndexInAnyOrder)
 {
     std::uint32_t state = 12345;
-    const auto next = [&state] {
+    const auto next = [&state]
+    {
         state = state * 1664525u + 1013904223u;
         return state;
     };

@@ -20,7 +20,7 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer);
 
 class CDxfWriter : public DL_WriterA
 {
-  public:
+public:
     CDxfWriter(const char* path, DL_Codes::version dxfVersion);
     ~CDxfWriter() override;
     CDxfWriter(const CDxfWriter&) = delete;
@@ -40,10 +40,10 @@ class CDxfWriter : public DL_WriterA
     // Flushes, then closes the stream (hides DL_WriterA::close for callers that know this type).
     void close() const;
 
-  private:
+private:
     // Room for the group's value, at least maxValue bytes (at most half a block), after its code line.
     char* BeginGroup(int gc, std::size_t maxValue) const;
-    char* BeginFirstGroup(int gc, std::size_t maxValue) const;
+    [[gnu::noinline]] char* BeginFirstGroup(int gc, std::size_t maxValue) const;
     void EndGroup(const char* end) const { m_used = static_cast<std::size_t>(end - m_pending.data()); }
     void String(int gc, std::string_view value) const;
     [[gnu::noinline]] std::size_t FormatRealAndKeep(double value, std::uint64_t bits, char* out) const;

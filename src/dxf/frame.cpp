@@ -139,7 +139,10 @@ int CConverter::BeginDxfDocument(const std::string& path)
     dw.tableLinetypes(static_cast<int>(m_dashes.size()) + 1);
     dxf.writeLinetype(dw, DL_LinetypeData("CONTINUOUS", "Continuous", 0, 0, 0.0));
     std::vector<double> values;
-    for (std::size_t i = 0; i < m_dashes.size();)
+    // Usable records move up over the dropped ones in one pass: erasing each dropped record on its
+    // own would make a file of many one-number patterns quadratic.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_dashes.size(); ++i)
     {
         double sum = 0.0;
         ParseDashPattern(m_dashes[i], values, sum);
@@ -148,10 +151,7 @@ int CConverter::BeginDxfDocument(const std::string& path)
             usable = usable && IsWritable(value);
         // Dropped from the array too, so that no entity can name a line type the table lacks.
         if (!usable)
-        {
-            m_dashes.erase(m_dashes.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
-        }
         // Dashes at even places, gaps (negative) at odd ones; 0.0 - v keeps a zero gap from
         // printing as "-0.0".
         std::vector<double> elements(values.size());
@@ -159,8 +159,11 @@ int CConverter::BeginDxfDocument(const std::string& path)
             elements[k] = k % 2 == 0 ? values[k] : 0.0 - values[k];
         dxf.writeLinetype(dw, DL_LinetypeData(m_dashes[i].name, kDashDescription, 0,
                                               static_cast<int>(elements.size()), sum, elements.data()));
-        ++i;
+        if (kept != i)
+            m_dashes[kept] = std::move(m_dashes[i]);
+        ++kept;
     }
+    m_dashes.resize(kept);
     dxf.writeLinetype(dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
     dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
     dw.tableEnd();
