@@ -102,6 +102,24 @@ std::string ManyDashesAndFonts()
     return Svg(body);
 }
 
+// Patterns of one number each give no line type and are dropped from the table, all of them.
+std::string OneNumberDashPatterns()
+{
+    std::string sheet;
+    for (int i = 1; i <= 100000; ++i)
+        sheet += "a{stroke-dasharray:" + std::to_string(i) + "}";
+    return Svg("<style>" + sheet +
+               "</style>\n<path d=\"M0 0 L5 5\" style=\"stroke:#000;stroke-dasharray:7\"/>\n");
+}
+
+std::string ManyLayers()
+{
+    std::string body;
+    for (int i = 0; i < 40000; ++i)
+        body += "<g id=\"layer" + std::to_string(i) + "\"><line x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\"/></g>\n";
+    return Svg(body);
+}
+
 std::string HugeTextNode()
 {
     return "<svg width=\"100\" height=\"100\"><text x=\"1\" y=\"1\" style=\"font-size:2\">" +
@@ -242,6 +260,14 @@ const std::vector<HostileCase>& Cases()
              EXPECT_NE(std::find(lineTypes.begin(), lineTypes.end(), "Dash10000"), lineTypes.end());
              EXPECT_NE(std::find(styles.begin(), styles.end(), "Style-Font10000"), styles.end());
          }},
+        {"OneNumberDashPatterns100000", nullptr, OneNumberDashPatterns,
+         [](const std::string& dxf)
+         {
+             EXPECT_EQ(TableNames(dxf, "LTYPE").size(), 3u); // CONTINUOUS, BYLAYER, BYBLOCK
+             EXPECT_GE(CountEntities(dxf)["LWPOLYLINE"], 1);
+         }},
+        {"Layers40000", nullptr, ManyLayers,
+         [](const std::string& dxf) { EXPECT_EQ(TableNames(dxf, "LAYER").size(), 40001u); }},
         {"GroupIdAndTextOf100KB", nullptr, LongGroupIdAndText, AtLeast("TEXT", 1)},
         {"TextNodeOf100MB", nullptr, HugeTextNode, AtLeast("TEXT", 1)},
         {"PlainTextOf100MB", nullptr, HugePlainText, NoEntities()},

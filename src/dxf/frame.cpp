@@ -21,6 +21,13 @@ constexpr unsigned long kDefaultHandleSeed = 0xFFFF;
 
 const char* const kDashDescription = "Dash - - - - - - - - - - ";
 
+// The entry count of a table header is a 16-bit group; readers take it as a hint only, but one
+// beyond 32767 makes the whole file unreadable to them.
+int TableCount(std::size_t entries)
+{
+    return static_cast<int>(std::min<std::size_t>(entries, 32767));
+}
+
 // The handle seed as the writer formats a handle: upper-case hexadecimal without leading zeros.
 std::string HexHandle(unsigned long value)
 {
@@ -136,7 +143,7 @@ int CConverter::BeginDxfDocument(const std::string& path)
     dxf.writeVPort(dw);
 
     // The count is taken before unusable patterns are dropped; readers take it as a hint only.
-    dw.tableLinetypes(static_cast<int>(m_dashes.size()) + 1);
+    dw.tableLinetypes(TableCount(m_dashes.size() + 1));
     dxf.writeLinetype(dw, DL_LinetypeData("CONTINUOUS", "Continuous", 0, 0, 0.0));
     std::vector<double> values;
     // Usable records move up over the dropped ones in one pass: erasing each dropped record on its
@@ -171,7 +178,7 @@ int CConverter::BeginDxfDocument(const std::string& path)
     bool hasLayerZero = false;
     for (const std::string& name : m_layerNames)
         hasLayerZero = hasLayerZero || name == "0";
-    dw.tableLayers(static_cast<int>(m_layerNames.size()) + (hasLayerZero ? 0 : 1));
+    dw.tableLayers(TableCount(m_layerNames.size() + (hasLayerZero ? 0 : 1)));
     // Colour 2 without a true colour: a 420 group would override the index in most CAD programs.
     const DL_Attributes layerAttributes("", 2, 100, "CONTINUOUS", 1.0);
     if (!hasLayerZero)
@@ -186,7 +193,7 @@ int CConverter::BeginDxfDocument(const std::string& path)
     }
     dw.tableEnd();
 
-    dw.tableStyle(static_cast<int>(m_fonts.size()) + 1);
+    dw.tableStyle(TableCount(m_fonts.size() + 1));
     // "Standard" comes first: the dimension style refers to its handle.
     dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, 2.5, "txt", ""));
     for (const CFontData& font : m_fonts)
