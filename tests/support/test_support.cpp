@@ -20,13 +20,23 @@ std::filesystem::path DataDir()
 
 std::filesystem::path ScratchDir()
 {
-    static const std::filesystem::path dir = [] {
-        auto path = std::filesystem::temp_directory_path() / ("orbelin-test-" + std::to_string(getpid()));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return dir;
+    // Removed when the test process ends, so runs do not pile up folders in the temporary directory.
+    struct Folder
+    {
+        std::filesystem::path path;
+        Folder() : path(std::filesystem::temp_directory_path() / ("orbelin-test-" + std::to_string(getpid())))
+        {
+            std::filesystem::remove_all(path);
+            std::filesystem::create_directories(path);
+        }
+        ~Folder()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
 
 std::string ReadFile(const std::filesystem::path& path)
