@@ -1,6 +1,7 @@
 #include "conversion/conversion.h"
 
 #include "platform/atomic_file.h"
+#include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "svg/converter.h"
@@ -65,6 +66,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
         return Fail(result, ConversionStatus::UnreadableInput,
                     orbelin::FormatMessage(kMsgFailedRead, request.inputPath), message);
     report(0);
+    // Declared before the tree, so that the tree is gone when the heap is given back.
+    const orbelin::CLargePageHeap heap(2 * file.GetLength());
     converter.PrescanStyles(file.Text());
     file.Seek(0);
     report(5);

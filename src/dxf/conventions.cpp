@@ -1,6 +1,7 @@
 // What every entity has in common: its attributes, the polyline and hatch forms, and the guard
 // that keeps unwritable numbers out of the file.
 #include "dxf/conventions.h"
+#include "dxf/dxf_writer.h"
 
 #include "svg/style.h"
 
@@ -188,17 +189,13 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
             !IsWritable(v.bulge))
             return false;
 
-    DL_WriterA& dw = *m_writer;
+    CDxfWriter& dw = *m_writer;
     m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
                          MakeAttributes(*this, style));
     // Written group by group because the library's vertex writer leaves out the widths.
     for (const DxfVertex& v : vertices)
     {
-        dw.dxfReal(10, v.x);
-        dw.dxfReal(20, v.y);
-        dw.dxfReal(30, 0.0);
-        dw.dxfReal(40, v.startWidth);
-        dw.dxfReal(41, v.endWidth);
+        dw.Vertex(v.x, v.y, v.startWidth, v.endWidth);
         if (std::fabs(v.bulge) > kMinBulge)
             dw.dxfReal(42, v.bulge);
     }

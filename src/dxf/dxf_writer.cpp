@@ -1,23 +1,49 @@
 #include "dxf/dxf_writer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace
 {
 
 __extension__ using Uint128 = unsigned __int128;
 
-// Blocks of this size reach the stream in one insertion: large enough that the per-call cost of the
-// stream vanishes, small enough to stay in the cache.
-constexpr std::size_t kBlockSize = 128 * 1024;
-// A line end, the longest code line ("-2147483648") and a line end.
+// Records of the groups travel in blocks of this size to the thread that writes them: large
+// enough that handing a block over costs nothing, small enough to stay in the cache. A few blocks
+// are in flight at most, so memory stays bounded whatever the drawing.
+constexpr std::size_t kBlockSize = 256 * 1024;
+constexpr std::size_t kBlockCount = 16;
+// The text is written in pieces of about this size (as a copy in 1 MiB blocks would be).
+constexpr std::size_t kOutputSize = 1024 * 1024;
+// The longest code line with its line end: "  -2147483648\n".
 constexpr std::size_t kMaxCodeLine = 16;
-// Longer values are handed to the stream on their own instead of being copied into a block.
-constexpr std::size_t kMaxHeldValue = kBlockSize / 2;
+
+// Records in a block, each a tag and its data: text (a 32-bit length and the bytes, whole groups
+// formatted already), a real group (the 32-bit code and the double), a polyline vertex (x, y and
+// the two widths) or a vertex without widths (x and y, the widths being +0). The writing thread
+// turns reals and vertices into text.
+constexpr char kTextTag = 'T';
+constexpr char kRealTag = 'R';
+constexpr char kVertexTag = 'V';
+constexpr char kPointTag = 'P';
+constexpr std::size_t kTextHeader = 1 + sizeof(std::uint32_t);
+constexpr std::size_t kRealRecord = 1 + sizeof(std::int32_t) + sizeof(double);
+constexpr std::size_t kVertexRecord = 1 + 4 * sizeof(double);
+constexpr std::size_t kPointRecord = 1 + 2 * sizeof(double);
 
 constexpr int kMaxFastDecimals = 16;
 constexpr std::uint64_t kPowersOfFive[kMaxFastDecimals + 1] = {
@@ -189,7 +215,7 @@ std::size_t FormatCode(int gc, char* buffer)
     return static_cast<std::size_t>(std::to_chars(out, buffer + 16, gc).ptr - buffer);
 }
 
-// "\n", the code line, "\n" for the common codes, made at compile time.
+// The code lines of the common codes with their line end ("  5\n", "1001\n"), made at compile time.
 struct CCodeLines
 {
     static constexpr int kCount = 1100;
@@ -200,24 +226,24 @@ struct CCodeLines
         for (int gc = 0; gc < kCount; ++gc)
         {
             char* line = text[gc];
-            line[0] = '\n';
             if (gc < 1000)
             {
-                line[1] = gc < 100 ? ' ' : static_cast<char>('0' + gc / 100);
-                line[2] = gc < 10 ? ' ' : static_cast<char>('0' + gc / 10 % 10);
-                line[3] = static_cast<char>('0' + gc % 10);
-                line[4] = '\n';
+                line[0] = gc < 100 ? ' ' : static_cast<char>('0' + gc / 100);
+                line[1] = gc < 10 ? ' ' : static_cast<char>('0' + gc / 10 % 10);
+                line[2] = static_cast<char>('0' + gc % 10);
+                line[3] = '\n';
             }
             else
             {
-                line[1] = static_cast<char>('0' + gc / 1000);
-                line[2] = static_cast<char>('0' + gc / 100 % 10);
-                line[3] = static_cast<char>('0' + gc / 10 % 10);
-                line[4] = static_cast<char>('0' + gc % 10);
-                line[5] = '\n';
+                line[0] = static_cast<char>('0' + gc / 1000);
+                line[1] = static_cast<char>('0' + gc / 100 % 10);
+                line[2] = static_cast<char>('0' + gc / 10 % 10);
+                line[3] = static_cast<char>('0' + gc % 10);
+                line[4] = '\n';
             }
         }
     }
+    static constexpr std::size_t Length(int gc) { return gc < 1000 ? 4 : 5; }
 };
 constexpr CCodeLines kCodeLines;
 
@@ -259,126 +285,497 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer)
     return end;
 }
 
-CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
-    : DL_WriterA(path, dxfVersion), m_pending(kBlockSize, '\0')
+
+// The writing side: takes blocks of records, turns them into text and writes the text. Runs on a
+// thread of its own once the first block is full, so a small document never starts one; if no
+// thread can be started, every block is written at once on the caller's thread instead.
+class CDxfWriter::CSink
 {
+public:
+    CSink(int fd, int decimals) : m_fd(fd), m_decimals(decimals), m_output(new char[kOutputSize])
+    {
+        m_failed = fd < 0;
+    }
+    ~CSink() { Close(); }
+    CSink(const CSink&) = delete;
+    CSink& operator=(const CSink&) = delete;
+
+    // An empty block to fill; waits while every block is in flight.
+    char* FreshBlock()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_free.empty() && m_blocks.size() < kBlockCount)
+        {
+            m_blocks.emplace_back(new char[kBlockSize]);
+            return m_blocks.back().get();
+        }
+        m_changed.wait(lock, [this] { return !m_free.empty(); });
+        char* block = m_free.back();
+        m_free.pop_back();
+        return block;
+    }
+
+    // Queues a filled block, which returns to the pool once written.
+    void Submit(char* block, std::size_t used)
+    {
+        if (!m_thread.joinable() && !m_inline)
+            Start();
+        if (m_inline)
+        {
+            Process(block, used);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_free.push_back(block);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_queue.emplace_back(block, used);
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits until everything submitted is in the file (or has failed).
+    void Drain()
+    {
+        if (m_thread.joinable())
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+        }
+        else
+        {
+            WriteBuffered();
+        }
+    }
+
+    bool Failed() const { return m_failed; }
+
+    // Drains, ends the thread and closes the file; true when every byte reached it.
+    bool Close()
+    {
+        Drain();
+        if (m_thread.joinable())
+        {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_stopping = true;
+            }
+            m_changed.notify_all();
+            m_thread.join();
+        }
+        WriteBuffered();
+        if (m_fd >= 0)
+        {
+            // A full disk can show only now, on file systems that allocate at close.
+            if (::close(m_fd) != 0)
+                m_failed = true;
+            m_fd = -1;
+        }
+        return !m_failed;
+    }
+
+private:
+    void Start()
+    {
+        try
+        {
+            m_thread = std::thread([this] { Run(); });
+        }
+        catch (const std::system_error&)
+        {
+            m_inline = true;
+        }
+    }
+
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;)
+        {
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
+            if (m_queue.empty())
+                return;
+            const auto [block, used] = m_queue.front();
+            m_queue.pop_front();
+            m_busy = true;
+            lock.unlock();
+            Process(block, used);
+            lock.lock();
+            // Written whenever the producer is behind, so that Drain() finds everything in the file.
+            if (m_queue.empty())
+            {
+                lock.unlock();
+                WriteBuffered();
+                lock.lock();
+            }
+            m_free.push_back(block);
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    void Process(const char* records, std::size_t size)
+    {
+        const char* const end = records + size;
+        while (records < end)
+        {
+            const char tag = *records++;
+            if (tag == kTextTag)
+            {
+                std::uint32_t length = 0;
+                std::memcpy(&length, records, sizeof length);
+                records += sizeof length;
+                Emit(records, length);
+                records += length;
+            }
+            else if (tag == kRealTag)
+            {
+                std::int32_t gc = 0;
+                double value = 0.0;
+                std::memcpy(&gc, records, sizeof gc);
+                std::memcpy(&value, records + sizeof gc, sizeof value);
+                records += sizeof gc + sizeof value;
+                EmitReal(gc, value);
+            }
+            else if (tag == kPointTag)
+            {
+                double values[4] = {};
+                std::memcpy(values, records, 2 * sizeof(double));
+                records += 2 * sizeof(double);
+                EmitVertex(values);
+            }
+            else
+            {
+                double values[4];
+                std::memcpy(values, records, sizeof values);
+                records += sizeof values;
+                EmitVertex(values);
+            }
+        }
+    }
+
+    void Emit(const char* text, std::size_t size)
+    {
+        if (m_outputUsed + size > kOutputSize)
+        {
+            WriteBuffered();
+            if (size > kOutputSize / 2)
+            {
+                WriteAll(text, size);
+                return;
+            }
+        }
+        std::memcpy(m_output.get() + m_outputUsed, text, size);
+        m_outputUsed += size;
+    }
+
+    // The value's text and a line end at out; returns the end.
+    char* PutReal(char* out, double value)
+    {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        // Zero is most of the reals of a polyline (widths) and needs no digits.
+        if (bits == 0)
+        {
+            std::memcpy(out, "0.0\n", 4);
+            return out + 4;
+        }
+        // Polyline vertices repeat many reals: the widths, and the junction point that two flattened
+        // curve pieces share. A small cache keyed by the exact bits skips their digits.
+        CCachedReal& cached = m_realCache[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kRealCacheBits)];
+        std::size_t length = 0;
+        if (cached.length != 0 && cached.bits == bits)
+        {
+            std::memcpy(out, cached.text, sizeof cached.text);
+            length = cached.length;
+        }
+        else
+        {
+            length = FormatDxfReal(value, m_decimals, out);
+            if (length <= sizeof cached.text)
+            {
+                cached.bits = bits;
+                cached.length = static_cast<std::uint32_t>(length);
+                std::memcpy(cached.text, out, length);
+            }
+        }
+        out[length] = '\n';
+        return out + length + 1;
+    }
+
+    char* PutCode(char* out, int gc)
+    {
+        if (gc >= 0 && gc < CCodeLines::kCount)
+        {
+            std::memcpy(out, kCodeLines.text[gc], sizeof kCodeLines.text[gc]);
+            return out + CCodeLines::Length(gc);
+        }
+        out += FormatCode(gc, out);
+        *out++ = '\n';
+        return out;
+    }
+
+    void EmitReal(int gc, double value)
+    {
+        if (m_outputUsed + kMaxCodeLine + kDxfRealBufferSize + 1 > kOutputSize)
+            WriteBuffered();
+        char* const start = m_output.get() + m_outputUsed;
+        char* out = PutCode(start, gc);
+        out = PutReal(out, value);
+        m_outputUsed += static_cast<std::size_t>(out - start);
+    }
+
+    void EmitVertex(const double (&values)[4])
+    {
+        if (m_outputUsed + 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8 > kOutputSize)
+            WriteBuffered();
+        char* const start = m_output.get() + m_outputUsed;
+        char* out = start;
+        std::memcpy(out, " 10\n", 4);
+        out = PutReal(out + 4, values[0]);
+        std::memcpy(out, " 20\n", 4);
+        out = PutReal(out + 4, values[1]);
+        std::memcpy(out, " 30\n0.0\n 40\n", 12);
+        out = PutReal(out + 12, values[2]);
+        std::memcpy(out, " 41\n", 4);
+        out = PutReal(out + 4, values[3]);
+        m_outputUsed += static_cast<std::size_t>(out - start);
+    }
+
+    void WriteBuffered()
+    {
+        WriteAll(m_output.get(), m_outputUsed);
+        m_outputUsed = 0;
+    }
+
+    void WriteAll(const char* text, std::size_t size)
+    {
+        while (size > 0 && !m_failed)
+        {
+            const ssize_t written = ::write(m_fd, text, size);
+            if (written < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+                m_failed = true;
+                return;
+            }
+            text += written;
+            size -= static_cast<std::size_t>(written);
+        }
+    }
+
+    int m_fd;
+    const int m_decimals;
+    std::unique_ptr<char[]> m_output;
+    std::size_t m_outputUsed = 0;
+    std::atomic<bool> m_failed{false};
+
+    static constexpr int kRealCacheBits = 4;
+    struct CCachedReal
+    {
+        std::uint64_t bits = 0;
+        std::uint32_t length = 0; // 0: empty
+        char text[36] = {};
+    };
+    CCachedReal m_realCache[1 << kRealCacheBits];
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::vector<char*> m_free;
+    std::deque<std::pair<char*, std::size_t>> m_queue;
+    bool m_busy = false;
+    bool m_stopping = false;
+    bool m_inline = false;
+    std::thread m_thread;
+};
+
+namespace
+{
+
+int OpenOutput(const char* path)
+{
+    if (path == nullptr)
+        return -1;
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat info{};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(fd, 0) != 0)
+    {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+// The library's own stream is opened on the null device and never used: every group comes here.
+CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
+    : DL_WriterA("/dev/null", dxfVersion),
+      m_sink(std::make_unique<CSink>(OpenOutput(path), dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16))
+{
+    m_block = m_sink->FreshBlock();
 }
 
 CDxfWriter::~CDxfWriter()
 {
-    // Before the library's destructor closes the stream; after close() there is nothing left here.
-    Flush();
+    close();
 }
 
-char* CDxfWriter::BeginGroup(int gc, std::size_t maxValue) const
+void CDxfWriter::CloseText() const
 {
-    if (!m_holding || m_used + maxValue + kMaxCodeLine > kBlockSize || gc < 0 || gc >= CCodeLines::kCount)
-        return BeginFirstGroup(gc, maxValue);
-    // The whole table row is copied (the block always has the room); only the line counts.
-    char* out = m_pending.data() + m_used;
-    std::memcpy(out, kCodeLines.text[gc], sizeof kCodeLines.text[gc]);
-    return out + (gc < 1000 ? 5 : 6);
+    const auto length = static_cast<std::uint32_t>(m_used - m_openText - sizeof(std::uint32_t));
+    std::memcpy(m_block + m_openText, &length, sizeof length);
+    m_openText = 0;
 }
 
-// The rarer cases: a full block, the first group of a block, a code outside the table.
-char* CDxfWriter::BeginFirstGroup(int gc, std::size_t maxValue) const
+void CDxfWriter::HandOver() const
 {
-    if (m_used + maxValue + kMaxCodeLine > kBlockSize)
-        Flush();
-    char* out = m_pending.data() + m_used;
-    if (!m_holding)
+    if (m_openText != 0)
+        CloseText();
+    if (m_used == 0)
+        return;
+    m_sink->Submit(m_block, m_used);
+    m_block = m_sink->FreshBlock();
+    m_used = 0;
+}
+
+inline void CDxfWriter::Reserve(std::size_t size) const
+{
+    // A text record may have to be opened too.
+    if (m_used + size + kTextHeader > kBlockSize)
+        HandOver();
+}
+
+// Text goes into the open text record, or a new one; the caller has reserved the room.
+inline void CDxfWriter::AppendText(const char* text, std::size_t size) const
+{
+    if (m_openText == 0)
     {
-        // The first group's code line is left to the library's dxfString when the block is handed over.
-        m_holding = true;
-        m_pendingCode = gc;
-        return out;
+        m_block[m_used] = kTextTag;
+        m_openText = m_used + 1;
+        m_used += kTextHeader;
     }
-    *out++ = '\n';
-    out += FormatCode(gc, out);
-    *out++ = '\n';
-    return out;
+    std::memcpy(m_block + m_used, text, size);
+    m_used += size;
+}
+
+void CDxfWriter::dxfReal(int gc, double value) const
+{
+    if (m_used + kRealRecord > kBlockSize)
+        HandOver();
+    if (m_openText != 0)
+        CloseText();
+    char* out = m_block + m_used;
+    const auto code = static_cast<std::int32_t>(gc);
+    out[0] = kRealTag;
+    std::memcpy(out + 1, &code, sizeof code);
+    std::memcpy(out + 1 + sizeof code, &value, sizeof value);
+    m_used += kRealRecord;
+}
+
+void CDxfWriter::Vertex(double x, double y, double startWidth, double endWidth) const
+{
+    if (m_used + kVertexRecord > kBlockSize)
+        HandOver();
+    if (m_openText != 0)
+        CloseText();
+    char* out = m_block + m_used;
+    std::uint64_t startBits = 0;
+    std::uint64_t endBits = 0;
+    std::memcpy(&startBits, &startWidth, sizeof startBits);
+    std::memcpy(&endBits, &endWidth, sizeof endBits);
+    // Most polylines have no widths: half the record, half the memory traffic between the threads.
+    if ((startBits | endBits) == 0)
+    {
+        const double values[2] = {x, y};
+        out[0] = kPointTag;
+        std::memcpy(out + 1, values, sizeof values);
+        m_used += kPointRecord;
+        return;
+    }
+    const double values[4] = {x, y, startWidth, endWidth};
+    out[0] = kVertexTag;
+    std::memcpy(out + 1, values, sizeof values);
+    m_used += kVertexRecord;
 }
 
 void CDxfWriter::String(int gc, std::string_view value) const
 {
-    if (value.size() > kMaxHeldValue)
+    Reserve(kMaxCodeLine);
     {
-        Flush();
-        DL_WriterA::dxfString(gc, std::string(value));
-        return;
+        char line[kMaxCodeLine];
+        std::size_t length = 0;
+        if (gc >= 0 && gc < CCodeLines::kCount)
+        {
+            length = CCodeLines::Length(gc);
+            std::memcpy(line, kCodeLines.text[gc], length);
+        }
+        else
+        {
+            length = FormatCode(gc, line);
+            line[length++] = '\n';
+        }
+        AppendText(line, length);
     }
-    char* out = BeginGroup(gc, value.size());
-    std::memcpy(out, value.data(), value.size());
-    EndGroup(out + value.size());
-    // The document's last group: everything reaches the stream before anyone closes it.
+    // Long values are split over blocks: to the sink, the records of a block are pure text.
+    for (;;)
+    {
+        const std::size_t header = m_openText == 0 ? kTextHeader : 0;
+        const std::size_t free = kBlockSize - m_used;
+        if (value.size() + 1 + header <= free)
+            break;
+        if (free > header)
+        {
+            const std::size_t piece = free - header;
+            AppendText(value.data(), piece);
+            value.remove_prefix(piece);
+        }
+        HandOver();
+    }
+    AppendText(value.data(), value.size());
+    AppendText("\n", 1);
+    // The document's last group: everything reaches the file before anyone closes it.
     if (gc == 0 && value == "EOF")
         Flush();
 }
 
 void CDxfWriter::Flush() const
 {
-    if (!m_holding)
-        return;
-    // Cut to the groups for the hand-over, then back to a whole block (which refills only the few
-    // bytes past the last group, unless the block was handed over early).
-    m_pending.resize(m_used);
-    DL_WriterA::dxfString(m_pendingCode, m_pending);
-    m_pending.resize(kBlockSize);
-    m_used = 0;
-    m_holding = false;
+    HandOver();
+    m_sink->Drain();
+}
+
+bool CDxfWriter::openFailed() const
+{
+    return m_sink->Failed();
 }
 
 void CDxfWriter::close() const
 {
-    Flush();
+    HandOver();
+    m_sink->Close();
     DL_WriterA::close();
-}
-
-void CDxfWriter::dxfReal(int gc, double value) const
-{
-    char* out = BeginGroup(gc, kDxfRealBufferSize);
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    // Polyline vertices repeat most of their reals: z and both widths, and the junction point that
-    // two flattened curve pieces share. A small cache keyed by the exact bits skips their formatting.
-    const CCachedReal& cached = m_realCache[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kRealCacheBits)];
-    if (cached.length != 0 && cached.bits == bits)
-    {
-        std::memcpy(out, cached.text, sizeof cached.text);
-        EndGroup(out + cached.length);
-        return;
-    }
-    EndGroup(out + FormatRealAndKeep(value, bits, out));
-}
-
-// Kept out of line so that the cached path stays small.
-std::size_t CDxfWriter::FormatRealAndKeep(double value, std::uint64_t bits, char* out) const
-{
-    const std::size_t length = FormatDxfReal(value, version == DL_Codes::AC1009_MIN ? 6 : 16, out);
-    CCachedReal& cached = m_realCache[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kRealCacheBits)];
-    if (length <= sizeof cached.text)
-    {
-        cached.bits = bits;
-        cached.length = static_cast<std::uint32_t>(length);
-        std::memcpy(cached.text, out, length);
-    }
-    return length;
 }
 
 void CDxfWriter::dxfInt(int gc, int value) const
 {
-    char* out = BeginGroup(gc, 16);
-    EndGroup(std::to_chars(out, out + 16, value).ptr);
+    char text[16];
+    char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    String(gc, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 void CDxfWriter::dxfHex(int gc, int value) const
 {
     // printf("%0X"): the int's bits as an unsigned number, upper case, no padding.
-    char* out = BeginGroup(gc, 16);
-    char* end = std::to_chars(out, out + 16, static_cast<unsigned int>(value), 16).ptr;
-    std::transform(out, end, out,
+    char text[16];
+    char* end = std::to_chars(text, text + sizeof text, static_cast<unsigned int>(value), 16).ptr;
+    std::transform(text, end, text,
                    [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; });
-    EndGroup(end);
+    String(gc, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 void CDxfWriter::dxfString(int gc, const char* value) const

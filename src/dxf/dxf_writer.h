@@ -1,12 +1,15 @@
 // The group writer of every DXF document this program writes: dxflib's ASCII writer, producing the
-// very same bytes, but formatting groups itself and handing them to the library's stream in large
-// blocks. A vertex-heavy drawing writes millions of groups; the library's writer pays a stream
-// insertion per piece of every group, a printf per real and a flush (a system call) per real.
+// very same bytes, but much faster. A vertex-heavy drawing writes millions of groups; the library's
+// writer pays a stream insertion per piece of every group, a printf per real and a flush (a system
+// call) per real. This one notes the groups in compact records, and a second thread turns the
+// records into text and writes them in large blocks, so the conversion goes on while the digits
+// are made and the file is written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <dl_writer_ascii.h>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,6 +24,8 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer);
 class CDxfWriter : public DL_WriterA
 {
 public:
+    // Opens path for writing. An existing file is emptied only if it holds bytes: truncating an
+    // empty file makes some file systems (ext4) write the whole new content back at close.
     CDxfWriter(const char* path, DL_Codes::version dxfVersion);
     ~CDxfWriter() override;
     CDxfWriter(const CDxfWriter&) = delete;
@@ -33,37 +38,33 @@ public:
     void dxfString(int gc, const std::string& value) const override;
     void dxfBool(int gc, bool value) const override { dxfInt(gc, value ? 1 : 0); }
 
-    // Hands the groups held back to the library's stream. Done by itself when a block is full and at
-    // the document's closing "0 / EOF" group, so that a caller that only knows DL_WriterA (whose
-    // close() is not virtual) still closes a complete file; write errors then show in openFailed().
+    // The groups of one polyline vertex, as the groups 10, 20, 30 (0), 40 and 41 written one by one.
+    void Vertex(double x, double y, double startWidth, double endWidth) const;
+
+    // Waits until every group so far is in the file. Done by itself at the document's closing
+    // "0 / EOF" group, so that a caller that only knows DL_WriterA (whose close() is not virtual)
+    // still has a complete file.
     void Flush() const;
-    // Flushes, then closes the stream (hides DL_WriterA::close for callers that know this type).
+    // True when the file could not be opened or a write failed (hides DL_WriterA::openFailed, which
+    // knows only the library's stream).
+    bool openFailed() const;
+    // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
 
 private:
-    // Room for the group's value, at least maxValue bytes (at most half a block), after its code line.
-    char* BeginGroup(int gc, std::size_t maxValue) const;
-    [[gnu::noinline]] char* BeginFirstGroup(int gc, std::size_t maxValue) const;
-    void EndGroup(const char* end) const { m_used = static_cast<std::size_t>(end - m_pending.data()); }
+    class CSink;
+
+    // Room for `size` more bytes in the current block, handing the block over first if needed.
+    void Reserve(std::size_t size) const;
+    void AppendText(const char* text, std::size_t size) const;
+    void CloseText() const;
     void String(int gc, std::string_view value) const;
-    [[gnu::noinline]] std::size_t FormatRealAndKeep(double value, std::uint64_t bits, char* out) const;
+    [[gnu::noinline]] void HandOver() const;
 
-    // Whole groups not yet handed to the stream (the first m_used bytes of a block-sized buffer),
-    // stored without the first group's code line and without the last line end: handed over as that
-    // first group's "value", the library's dxfString writes exactly the original text in one insertion.
-    mutable std::string m_pending;
+    std::unique_ptr<CSink> m_sink;
+    // The block being filled: records of the groups not yet handed to the sink.
+    mutable char* m_block = nullptr;
     mutable std::size_t m_used = 0;
-    mutable int m_pendingCode = 0;
-    // m_pending holds at least one group (whose value may be empty).
-    mutable bool m_holding = false;
-
-    // The last reals formatted, by the bits of the value: a hit costs a copy instead of the digits.
-    static constexpr int kRealCacheBits = 4;
-    struct CCachedReal
-    {
-        std::uint64_t bits = 0;
-        std::uint32_t length = 0; // 0: empty
-        char text[36] = {};
-    };
-    mutable CCachedReal m_realCache[1 << kRealCacheBits];
+    // Offset of the length field of the text record that is still open, or 0 for none.
+    mutable std::size_t m_openText = 0;
 };

@@ -1,6 +1,7 @@
 // The basic shapes: polyline and polygon, circle, ellipse and line, and the two low-level entity
 // writers that the rectangles reuse.
 #include "dxf/conventions.h"
+#include "dxf/dxf_writer.h"
 #include "platform/text.h"
 #include "svg/converter.h"
 

@@ -231,7 +231,7 @@ int CConverter::EndDxfDocument()
 {
     if (!m_writer || !m_dxf)
         return -1;
-    DL_WriterA& dw = *m_writer;
+    CDxfWriter& dw = *m_writer;
     dw.sectionEnd();
     // The named entry in the root dictionary needs its dictionary object, or a handle would point
     // at nothing.

@@ -2,6 +2,7 @@
 #include "platform/text.h"
 
 #include "dxf/conventions.h"
+#include "dxf/dxf_writer.h"
 #include "svg/converter.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace orbelin
@@ -113,13 +114,21 @@ double ReadDouble(std::string_view text, std::size_t* used)
     // counts only when at least one digit follows it. from_chars is then given exactly that span.
     std::size_t j = 0;
     std::size_t mantissaDigits = 0;
+    std::size_t fractionDigits = 0;
+    std::uint64_t mantissa = 0; // exact while mantissaDigits <= 19
     while (j < rest.size() && IsDigit(rest[j]))
+    {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(rest[j] - '0');
         ++j, ++mantissaDigits;
+    }
     if (j < rest.size() && rest[j] == '.')
     {
         ++j;
         while (j < rest.size() && IsDigit(rest[j]))
-            ++j, ++mantissaDigits;
+        {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(rest[j] - '0');
+            ++j, ++mantissaDigits, ++fractionDigits;
+        }
     }
     if (mantissaDigits == 0)
     {
@@ -127,7 +136,19 @@ double ReadDouble(std::string_view text, std::size_t* used)
             *used = 0;
         return 0.0;
     }
-    if (j < rest.size() && (rest[j] == 'e' || rest[j] == 'E'))
+    const bool exponentFollows = j < rest.size() && (rest[j] == 'e' || rest[j] == 'E');
+    // The usual coordinate: both the digits as a whole number (below 2^53) and the power of ten are
+    // exact doubles, so one division rounds exactly as strtod does.
+    if (!exponentFollows && mantissaDigits <= 15)
+    {
+        static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+        if (used)
+            *used = i + j;
+        return negative ? -value : value;
+    }
+    if (exponentFollows)
     {
         std::size_t k = j + 1;
         if (k < rest.size() && (rest[k] == '+' || rest[k] == '-'))

@@ -1,6 +1,7 @@
 #include "svg/converter.h"
 
 #include "dxf/conventions.h"
+#include "dxf/dxf_writer.h"
 
 #include <dl_dxf.h>
 #include <dl_writer_ascii.h>

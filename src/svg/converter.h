@@ -21,7 +21,7 @@
 
 class CXML;
 class DL_Dxf;
-class DL_WriterA;
+class CDxfWriter;
 
 // One vertex of a light-weight polyline, already in DXF coordinates.
 struct DxfVertex
@@ -235,7 +235,7 @@ public:
     std::string m_lineType;
     std::string m_groupStyle;
     std::unique_ptr<DL_Dxf> m_dxf;
-    std::unique_ptr<DL_WriterA> m_writer;
+    std::unique_ptr<CDxfWriter> m_writer;
     double m_docWidth = 0.0;
     double m_docHeight = 0.0;
     int m_closeSeen = 0;

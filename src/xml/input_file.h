@@ -1,6 +1,8 @@
 // The open input file as the reader sees it: bytes exactly as stored, a position, windows.
 #pragma once
 
+#include "platform/byte_buffer.h"
+
 #include <string>
 #include <string_view>
 
@@ -17,16 +19,16 @@ public:
     void OpenText(std::string text);
 
     std::size_t GetPosition() const { return m_position; }
-    std::size_t GetLength() const { return m_data.size(); }
+    std::size_t GetLength() const { return m_data.View().size(); }
     // Absolute seek from the start; clamped to the end.
-    void Seek(std::size_t position) { m_position = position < m_data.size() ? position : m_data.size(); }
+    void Seek(std::size_t position) { m_position = position < GetLength() ? position : GetLength(); }
     // The next up to kWindowSize bytes from the current position (empty at the end). The position
     // does not move: the reader seeks to just after what it consumed.
     std::string_view Window() const;
     // The whole file, for the raw-text pre-pass.
-    std::string_view Text() const { return m_data; }
+    std::string_view Text() const { return m_data.View(); }
 
 private:
-    std::string m_data;
+    orbelin::CByteBuffer m_data;
     std::size_t m_position = 0;
 };
