@@ -9,8 +9,10 @@
 #include "xml/input_file.h"
 #include "xml/xml.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 const char* const kMsgSelectSvg = "Select svg file.";
 const char* const kMsgInputDxf = "Input dxf file.";
@@ -29,6 +31,39 @@ ConversionResult Fail(ConversionResult result, ConversionStatus status, const st
     if (message)
         message(text);
     return result;
+}
+
+// A guess at the handles the drawing will use: an entity for each subpath of a path (each moveto)
+// and for each other drawing element. It only decides how long a placeholder the header's handle
+// seed gets; a wrong guess costs one pass over the file at the end, never a wrong file.
+unsigned long ExpectedHandles(const CXML& root)
+{
+    static const char* const kDrawing[] = {"line", "polyline", "polygon", "rect", "circle", "ellipse", "text", "use"};
+    unsigned long count = 0;
+    std::vector<const CXML*> pending{&root};
+    while (!pending.empty())
+    {
+        const CXML* node = pending.back();
+        pending.pop_back();
+        if (node->m_strTag == "path")
+        {
+            unsigned long subpaths = 0;
+            for (const CAttribute& attribute : node->m_attributes)
+                if (attribute.m_strName == "d")
+                    for (const char c : attribute.m_strValue)
+                        subpaths += c == 'M' || c == 'm' ? 1 : 0;
+            count += std::max(subpaths, 1ul);
+        }
+        else
+        {
+            for (const char* name : kDrawing)
+                if (orbelin::EqualsNoCase(node->m_strTag, name))
+                    ++count;
+        }
+        for (const auto& child : node->m_children)
+            pending.push_back(child.get());
+    }
+    return count;
 }
 
 } // namespace
@@ -84,7 +119,7 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     // an existing drawing as it was.
     orbelin::CAtomicFile output(request.outputPath);
     const std::string failedWrite = orbelin::FormatMessage(kMsgFailedWrite, request.outputPath);
-    if (!output.Create() || converter.BeginDxfDocument(output.TempPath()) != 0)
+    if (!output.Create() || converter.BeginDxfDocument(output.TempPath(), ExpectedHandles(root)) != 0)
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message);
 
     CElementWalker walker(converter, [&report](int percent) { report(percent); });

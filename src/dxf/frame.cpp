@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <dl_dxf.h>
 #include <fstream>
 #include <string_view>
@@ -18,6 +19,8 @@ namespace
 // The seed a reader takes for the next free handle. Kept at FFFF while the drawing stays below it
 // because that is what every file of this program has always carried.
 constexpr unsigned long kDefaultHandleSeed = 0xFFFF;
+// Handles are written as ints.
+constexpr unsigned long kMaxHandleSeed = 0x7FFFFFFF;
 
 const char* const kDashDescription = "Dash - - - - - - - - - - ";
 
@@ -38,10 +41,12 @@ std::string HexHandle(unsigned long value)
 
 // Once more handles were used than the fixed seed allows, a reader would hand out handles that
 // already exist. The header is written before the entities are known, so the finished file gets
-// the true seed afterwards. The header is short and fixed, so the group is found near the start;
-// everything after it moves up in place, a block at a time from the end, so that a drawing of any
-// size needs neither its own size in memory nor a second copy on disk.
-bool PatchHandleSeed(const std::string& path, unsigned long nextHandle)
+// the true seed afterwards, in place of the placeholder written first. The header is short and
+// fixed, so the group is found near the start. A seed as long as its placeholder is simply written
+// over it; otherwise everything after it moves in place, a block at a time (from the end when the
+// seed is longer, from the front when it is shorter), so that a drawing of any size needs neither
+// its own size in memory nor a second copy on disk.
+bool PatchHandleSeed(const std::string& path, const std::string& placeholder, const std::string& seed)
 {
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     if (!file)
@@ -55,37 +60,55 @@ bool PatchHandleSeed(const std::string& path, unsigned long nextHandle)
     const std::size_t variable = head.find("$HANDSEED");
     if (variable == std::string_view::npos)
         return false;
-    const std::string placeholder = HexHandle(kDefaultHandleSeed);
     const std::size_t value = head.find(placeholder, variable);
     if (value == std::string_view::npos || value - variable > 20)
         return false;
-    const std::string seed = HexHandle(nextHandle);
-    // Only ever longer: the seed is patched only once the handles have outgrown the placeholder.
-    if (seed.size() < placeholder.size())
-        return false;
-    const auto grow = static_cast<std::streamoff>(seed.size() - placeholder.size());
     const auto tailStart = static_cast<std::streamoff>(value + placeholder.size());
+    const auto shift = static_cast<std::streamoff>(seed.size()) - static_cast<std::streamoff>(placeholder.size());
 
     file.seekg(0, std::ios::end);
-    std::streamoff end = file.tellg();
+    const std::streamoff end = file.tellg();
     if (end < tailStart)
         return false;
     std::vector<char> block(std::size_t{1} << 20);
-    while (file && end > tailStart)
+    const auto blockSize = static_cast<std::streamoff>(block.size());
+    if (shift > 0)
     {
-        const std::streamoff count = std::min<std::streamoff>(static_cast<std::streamoff>(block.size()),
-                                                              end - tailStart);
-        const std::streamoff from = end - count;
-        file.seekg(from);
-        file.read(block.data(), count);
-        file.seekp(from + grow);
-        file.write(block.data(), count);
-        end = from;
+        for (std::streamoff stop = end; file && stop > tailStart;)
+        {
+            const std::streamoff count = std::min(blockSize, stop - tailStart);
+            const std::streamoff from = stop - count;
+            file.seekg(from);
+            file.read(block.data(), count);
+            file.seekp(from + shift);
+            file.write(block.data(), count);
+            stop = from;
+        }
+    }
+    else if (shift < 0)
+    {
+        for (std::streamoff from = tailStart; file && from < end;)
+        {
+            const std::streamoff count = std::min(blockSize, end - from);
+            file.seekg(from);
+            file.read(block.data(), count);
+            file.seekp(from + shift);
+            file.write(block.data(), count);
+            from += count;
+        }
     }
     file.seekp(static_cast<std::streamoff>(value));
     file.write(seed.data(), static_cast<std::streamsize>(seed.size()));
     file.close();
-    return !file.fail();
+    if (file.fail())
+        return false;
+    if (shift < 0)
+    {
+        std::error_code ec;
+        std::filesystem::resize_file(path, static_cast<std::uintmax_t>(end + shift), ec);
+        return !ec;
+    }
+    return true;
 }
 
 } // namespace
@@ -115,7 +138,7 @@ void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& va
     }
 }
 
-int CConverter::BeginDxfDocument(const std::string& path)
+int CConverter::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
 {
     m_writer.reset();
     if (!m_dxf)
@@ -136,7 +159,10 @@ int CConverter::BeginDxfDocument(const std::string& path)
     dw.dxfString(9, "$ACADVER");
     dw.dxfString(1, "AC1015");
     dw.dxfString(9, "$HANDSEED");
-    dw.dxfHex(5, static_cast<int>(kDefaultHandleSeed));
+    // A drawing expected to outgrow the fixed seed gets a placeholder of the expected length, so
+    // that the true seed later replaces it without moving the rest of the file.
+    m_seedPlaceholder = std::max(kDefaultHandleSeed, std::min(expectedHandles, kMaxHandleSeed));
+    dw.dxfHex(5, static_cast<int>(m_seedPlaceholder));
     dw.sectionEnd();
 
     dw.sectionTables();
@@ -246,7 +272,9 @@ int CConverter::EndDxfDocument()
     m_writer.reset();
     if (failed)
         return -1;
-    if (nextHandle > kDefaultHandleSeed && !PatchHandleSeed(m_outputPath, nextHandle))
+    const std::string placeholder = HexHandle(m_seedPlaceholder);
+    const std::string seed = HexHandle(std::max(nextHandle, kDefaultHandleSeed));
+    if (seed != placeholder && !PatchHandleSeed(m_outputPath, placeholder, seed))
         return -1;
     return 0;
 }

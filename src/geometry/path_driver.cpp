@@ -99,11 +99,11 @@ void CConverter::ParsePath(const std::string& transform, std::string_view d, CPo
         if (trimmed.empty())
         {
             // A blank token carries more numbers for the previous command; after a moveto they are lines.
-            if (m_lastCommand == "M")
+            if (orbelin::IsSingle(m_lastCommand, 'M'))
             {
                 command = "L";
             }
-            else if (m_lastCommand == "m")
+            else if (orbelin::IsSingle(m_lastCommand, 'm'))
             {
                 command = "l";
             }
@@ -121,7 +121,7 @@ void CConverter::ParsePath(const std::string& transform, std::string_view d, CPo
         const bool relative = letter >= 'a' && letter <= 'z';
         const double ox = relative ? px : 0.0;
         const double oy = relative ? py : 0.0;
-        const bool afterMoveto = m_lastCommand == "M" || m_lastCommand == "m";
+        const bool afterMoveto = orbelin::IsSingle(m_lastCommand, 'M') || orbelin::IsSingle(m_lastCommand, 'm');
         bool endPath = false;
 
         switch (letter)

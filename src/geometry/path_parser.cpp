@@ -66,9 +66,9 @@ int NumberCount(const std::string& command)
 // More coordinates after a moveto are lines to those points.
 std::string RepeatedCommand(const std::string& last)
 {
-    if (last == "M")
+    if (orbelin::IsSingle(last, 'M'))
         return "L";
-    if (last == "m")
+    if (orbelin::IsSingle(last, 'm'))
         return "l";
     return last;
 }
@@ -171,7 +171,7 @@ long CConverter::FindNumberEnd(std::string_view text, int n)
 std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_view& data)
 {
     // A blank token carries more numbers for the previous command.
-    if (command == " " || command == "\n")
+    if (orbelin::IsSingle(command, ' ') || orbelin::IsSingle(command, '\n'))
         command = RepeatedCommand(m_lastCommand);
 
     const int count = NumberCount(command);
@@ -189,10 +189,10 @@ std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_
     NumberScan scan = ScanNumbers(data, count);
     if (scan.closeSeen)
         m_closeSeen = 1;
-    if (scan.result == -2 && (command == "C" || command == "c"))
+    if (scan.result == -2 && (orbelin::IsSingle(command, 'C') || orbelin::IsSingle(command, 'c')))
     {
         // "C 10 10z": a single pair before the closepath is drawn as a line to it.
-        command = command == "C" ? "L" : "l";
+        command = orbelin::IsSingle(command, 'C') ? "L" : "l";
         scan = ScanNumbers(data, 2);
     }
 
@@ -203,7 +203,7 @@ std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_
         args = data.substr(0, end);
         data.remove_prefix(end);
     }
-    else if (scan.result == -1 || command == "C" || command == "c")
+    else if (scan.result == -1 || orbelin::IsSingle(command, 'C') || orbelin::IsSingle(command, 'c'))
     {
         args = data;
         data = std::string_view();

@@ -8,6 +8,13 @@
 namespace orbelin
 {
 
+// True when text is exactly the one character c. Path commands are compared this way millions of
+// times; a comparison with a one-letter literal would measure the literal each time.
+inline bool IsSingle(std::string_view text, char c)
+{
+    return text.size() == 1 && text[0] == c;
+}
+
 // White space as the C library's isspace() sees it in the "C" locale.
 constexpr bool IsSpace(char c)
 {

@@ -167,7 +167,8 @@ public:
 
     // ---- DXF document frame ------------------------------------------------------------------
     // 0 when the frame is written and the writer open, -1 when the file cannot be opened.
-    int BeginDxfDocument(const std::string& path);
+    // expectedHandles, a guess at the handles the drawing will use, only saves work at the end.
+    int BeginDxfDocument(const std::string& path, unsigned long expectedHandles = 0);
     // Ends and closes the document: 0, or -1 when a write error was detected.
     int EndDxfDocument();
     static void ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum);
@@ -254,6 +255,8 @@ public:
     int m_drawingMarker = 0;
     // Path of the open output file, for the final checks of EndDxfDocument.
     std::string m_outputPath;
+    // The handle seed written into the header, replaced by the true one at the end.
+    unsigned long m_seedPlaceholder = 0xFFFF;
     // Indexes over m_dashes (by pattern) and m_fonts (by family) for DashNameFor, FontStyleFor and
     // the duplicate tests; they follow the arrays by themselves.
     mutable CRecordIndex m_dashIndex;
