@@ -197,6 +197,21 @@ template <class Writer> void WriteReals(benchmark::State& state, Writer& writer)
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }
 
+// The digits alone, for flattened coordinates (which rarely repeat exactly).
+void BM_FormatDxfReal(benchmark::State& state)
+{
+    const std::vector<double> values = RealsToWrite();
+    char buffer[kDxfRealBufferSize];
+    for (auto _ : state)
+        for (double v : values)
+        {
+            benchmark::DoNotOptimize(FormatDxfReal(v, 16, buffer));
+            benchmark::ClobberMemory();
+        }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
+}
+BENCHMARK(BM_FormatDxfReal);
+
 // dxflib's own formatting: printf, trimming and a flush of the stream per number.
 void BM_DxfRealLibrary(benchmark::State& state)
 {

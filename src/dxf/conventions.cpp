@@ -183,22 +183,21 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return false;
-    // Checked before the first group: an entity cut off half-way would corrupt the whole file.
+    // Checked before the first group: an entity cut off half-way would corrupt the whole file. The
+    // same test as IsWritable (a NaN compares false), without a branch per number.
+    bool writable = true;
     for (const DxfVertex& v : vertices)
-        if (!IsWritable(v.x) || !IsWritable(v.y) || !IsWritable(v.startWidth) || !IsWritable(v.endWidth) ||
-            !IsWritable(v.bulge))
-            return false;
+        writable &= (std::fabs(v.x) <= kMaxDxfValue) & (std::fabs(v.y) <= kMaxDxfValue) &
+                    (std::fabs(v.startWidth) <= kMaxDxfValue) & (std::fabs(v.endWidth) <= kMaxDxfValue) &
+                    (std::fabs(v.bulge) <= kMaxDxfValue);
+    if (!writable)
+        return false;
 
     CDxfWriter& dw = *m_writer;
     m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
                          MakeAttributes(*this, style));
     // Written group by group because the library's vertex writer leaves out the widths.
-    for (const DxfVertex& v : vertices)
-    {
-        dw.Vertex(v.x, v.y, v.startWidth, v.endWidth);
-        if (std::fabs(v.bulge) > kMinBulge)
-            dw.dxfReal(42, v.bulge);
-    }
+    dw.Vertices(&vertices.front().x, vertices.size(), sizeof(DxfVertex) / sizeof(double), kMinBulge);
     return true;
 }
 

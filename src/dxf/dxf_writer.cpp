@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,8 @@ constexpr char kTextTag = 'T';
 constexpr char kRealTag = 'R';
 constexpr char kVertexTag = 'V';
 constexpr char kPointTag = 'P';
+// The same vertex as the last one (flattened curves repeat every junction point); no data.
+constexpr char kRepeatTag = '=';
 constexpr std::size_t kTextHeader = 1 + sizeof(std::uint32_t);
 constexpr std::size_t kRealRecord = 1 + sizeof(std::int32_t) + sizeof(double);
 constexpr std::size_t kVertexRecord = 1 + 4 * sizeof(double);
@@ -437,6 +440,10 @@ private:
                 records += sizeof gc + sizeof value;
                 EmitReal(gc, value);
             }
+            else if (tag == kRepeatTag)
+            {
+                EmitLastVertex();
+            }
             else if (tag == kPointTag)
             {
                 double values[4] = {};
@@ -539,7 +546,25 @@ private:
         out = PutReal(out + 12, values[2]);
         std::memcpy(out, " 41\n", 4);
         out = PutReal(out + 4, values[3]);
-        m_outputUsed += static_cast<std::size_t>(out - start);
+        m_lastVertexSize = static_cast<std::size_t>(out - start);
+        // The usual vertex fits the short copy, a few vector moves rather than a call.
+        if (m_lastVertexSize <= kShortVertex)
+            std::memcpy(m_lastVertex, start, kShortVertex);
+        else
+            std::memcpy(m_lastVertex, start, m_lastVertexSize);
+        m_outputUsed += m_lastVertexSize;
+    }
+
+    void EmitLastVertex()
+    {
+        if (m_outputUsed + sizeof m_lastVertex > kOutputSize)
+            WriteBuffered();
+        char* const out = m_output.get() + m_outputUsed;
+        if (m_lastVertexSize <= kShortVertex)
+            std::memcpy(out, m_lastVertex, kShortVertex);
+        else
+            std::memcpy(out, m_lastVertex, m_lastVertexSize);
+        m_outputUsed += m_lastVertexSize;
     }
 
     void WriteBuffered()
@@ -579,6 +604,10 @@ private:
         char text[36] = {};
     };
     CCachedReal m_realCache[1 << kRealCacheBits];
+    // The text of the last vertex, for the records that repeat it.
+    static constexpr std::size_t kShortVertex = 128;
+    char m_lastVertex[4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8] = {};
+    std::size_t m_lastVertexSize = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -684,26 +713,89 @@ void CDxfWriter::Vertex(double x, double y, double startWidth, double endWidth) 
     if (m_openText != 0)
         CloseText();
     char* out = m_block + m_used;
-    // The block's lines were last read by the writing thread, on another core; asking for them
-    // early hides most of the wait for their ownership.
-    __builtin_prefetch(out + 512, 1);
-    std::uint64_t startBits = 0;
-    std::uint64_t endBits = 0;
-    std::memcpy(&startBits, &startWidth, sizeof startBits);
-    std::memcpy(&endBits, &endWidth, sizeof endBits);
-    // Most polylines have no widths: half the record, half the memory traffic between the threads.
-    if ((startBits | endBits) == 0)
+    const double values[4] = {x, y, startWidth, endWidth};
+    // Compared by their bits: -0.0 and 0.0 print differently.
+    if (m_hasLastVertex && std::memcmp(values, m_lastVertex, sizeof values) == 0)
     {
-        const double values[2] = {x, y};
+        out[0] = kRepeatTag;
+        ++m_used;
+        return;
+    }
+    std::memcpy(m_lastVertex, values, sizeof values);
+    m_hasLastVertex = true;
+    std::uint64_t widthBits[2] = {};
+    std::memcpy(widthBits, values + 2, sizeof widthBits);
+    // Most polylines have no widths: half the record, half the memory traffic between the threads.
+    if ((widthBits[0] | widthBits[1]) == 0)
+    {
         out[0] = kPointTag;
-        std::memcpy(out + 1, values, sizeof values);
+        std::memcpy(out + 1, values, 2 * sizeof(double));
         m_used += kPointRecord;
         return;
     }
-    const double values[4] = {x, y, startWidth, endWidth};
     out[0] = kVertexTag;
     std::memcpy(out + 1, values, sizeof values);
     m_used += kVertexRecord;
+}
+
+void CDxfWriter::Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const
+{
+    // The writer's state in locals: stores into the block may alias anything, so members would be
+    // read back from memory after every one of them.
+    char* block = m_block;
+    std::size_t used = m_used;
+    if (m_openText != 0)
+        CloseText();
+    bool hasLast = m_hasLastVertex;
+    double last[4];
+    std::memcpy(last, m_lastVertex, sizeof last);
+    for (std::size_t i = 0; i < count; ++i, records += stride)
+    {
+        if (used + kVertexRecord > kBlockSize)
+        {
+            m_used = used;
+            HandOver();
+            block = m_block;
+            used = m_used;
+        }
+        char* const out = block + used;
+        // Compared by their bits: -0.0 and 0.0 print differently.
+        if (hasLast && std::memcmp(records, last, sizeof last) == 0)
+        {
+            out[0] = kRepeatTag;
+            used += 1;
+        }
+        else
+        {
+            std::memcpy(last, records, sizeof last);
+            hasLast = true;
+            std::uint64_t widthBits[2] = {};
+            std::memcpy(widthBits, records + 2, sizeof widthBits);
+            // Most polylines have no widths: half the record, half the traffic between the threads.
+            if ((widthBits[0] | widthBits[1]) == 0)
+            {
+                out[0] = kPointTag;
+                std::memcpy(out + 1, records, 2 * sizeof(double));
+                used += kPointRecord;
+            }
+            else
+            {
+                out[0] = kVertexTag;
+                std::memcpy(out + 1, records, 4 * sizeof(double));
+                used += kVertexRecord;
+            }
+        }
+        if (std::fabs(records[4]) > minBulge)
+        {
+            m_used = used;
+            dxfReal(42, records[4]);
+            block = m_block;
+            used = m_used;
+        }
+    }
+    m_used = used;
+    m_hasLastVertex = hasLast;
+    std::memcpy(m_lastVertex, last, sizeof last);
 }
 
 void CDxfWriter::String(int gc, std::string_view value) const

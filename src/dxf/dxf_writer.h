@@ -40,6 +40,10 @@ public:
 
     // The groups of one polyline vertex, as the groups 10, 20, 30 (0), 40 and 41 written one by one.
     void Vertex(double x, double y, double startWidth, double endWidth) const;
+    // The vertices of a polyline: count records of `stride` doubles, each starting x, y, start
+    // width, end width, bulge. Each is written as by Vertex, then the bulge (group 42) if its
+    // magnitude exceeds minBulge.
+    void Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const;
 
     // Waits until every group so far is in the file. Done by itself at the document's closing
     // "0 / EOF" group, so that a caller that only knows DL_WriterA (whose close() is not virtual)
@@ -67,4 +71,7 @@ private:
     mutable std::size_t m_used = 0;
     // Offset of the length field of the text record that is still open, or 0 for none.
     mutable std::size_t m_openText = 0;
+    // The last vertex recorded (x, y and the widths), which the next may repeat.
+    mutable double m_lastVertex[4] = {};
+    mutable bool m_hasLastVertex = false;
 };

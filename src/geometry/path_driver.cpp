@@ -357,9 +357,7 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
         const double strokeWidth = m_elementStrokeWidth != 0.0 ? m_elementStrokeWidth : m_groupStrokeWidth;
         const double width = ScaleStrokeWidth(strokeWidth, matrix);
 
-        std::vector<DxfVertex> vertices;
-        vertices.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
+        const auto transformed = [&](std::size_t i)
         {
             CPointData p;
             p.x = points[i].x;
@@ -369,39 +367,28 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
                 ApplyMatrix(matrix, p.x, p.y);
             }
             ApplyGroupMatrices(p.x, p.y);
-
-            if (i == 0)
-            {
-                first = p;
-            }
-            if (i == 1)
-            {
-                second = p;
-            }
-            if (i == 2)
-            {
-                third = p;
-            }
-            if (i + 3 == n)
-            {
-                thirdToLast = p;
-            }
-            if (i + 2 == n)
-            {
-                secondToLast = p;
-            }
-            if (i + 1 == n)
-            {
-                last = p;
-            }
-
-            DxfVertex v;
+            return p;
+        };
+        std::vector<DxfVertex> vertices(n);
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            const CPointData p = transformed(i);
+            DxfVertex& v = vertices[i];
             v.x = p.x;
             v.y = m_docHeight - p.y;
             v.startWidth = width;
             v.endWidth = width;
-            vertices.push_back(v);
         }
+        // The same arithmetic again gives the same values; cheaper than testing every index above.
+        first = transformed(0);
+        second = transformed(1);
+        if (n >= 3)
+        {
+            third = transformed(2);
+            thirdToLast = transformed(n - 3);
+        }
+        secondToLast = transformed(n - 2);
+        last = transformed(n - 1);
         WriteLwPolyline(vertices, closed ? 1 : 0, EntityStyle{m_strokeAci, -1, m_lineType});
         m_closeSeen = 0;
     }

@@ -21,6 +21,24 @@ bool IsClosepath(char c)
     return c == 'z' || c == 'Z';
 }
 
+// Digits, the point and 'e': the characters that continue a number whatever comes before them.
+constexpr struct CNumberBody
+{
+    bool table[256] = {};
+    constexpr CNumberBody()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            table[c] = true;
+        table[static_cast<unsigned char>('.')] = true;
+        table[static_cast<unsigned char>('e')] = true;
+    }
+} kNumberBody;
+
+bool IsNumberBody(char c)
+{
+    return kNumberBody.table[static_cast<unsigned char>(c)];
+}
+
 // The characters a number may be made of. Upper-case 'E' and '+' are deliberately missing: drawings
 // in the wild were read with this rule, so "1E5" is two numbers and "+" only separates.
 bool IsNumberChar(char c)
@@ -88,6 +106,16 @@ NumberScan ScanNumbers(std::string_view text, int n)
     std::size_t i = 0;
     while (i < text.size())
     {
+        // The digits of a number, by far the most characters, pass with a single look-up.
+        if (i > 0 && IsNumberBody(text[i]))
+        {
+            std::size_t k = i + 1;
+            while (k < text.size() && IsNumberBody(text[k]))
+                ++k;
+            previous = text[k - 1];
+            i = k;
+            continue;
+        }
         const char c = text[i];
         const bool close = IsClosepath(c);
         if (close)
@@ -104,7 +132,7 @@ NumberScan ScanNumbers(std::string_view text, int n)
         // or carriage return before it therefore counts as one more number, as older files expect.
         const bool signedStart =
             c == '-' && (previous == ',' || previous == ' ' || previous == '\n' || previous == 'e');
-        if (!close && (signedStart || IsDigit(c) || c == '.' || c == 'e' || i == 0))
+        if (!close && (signedStart || IsNumberBody(c) || i == 0))
         {
             previous = c;
             ++i;
