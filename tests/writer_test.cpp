@@ -214,4 +214,119 @@ TEST(CDxfWriterTest, WriteErrorShowsAfterClose)
     EXPECT_TRUE(writer.openFailed());
 }
 
+// Polyline vertices in one batch, against the library writing their groups one by one: repeated
+// vertices (which travel as a single byte), widths that are +0, -0 or real, bulges on either side
+// of the threshold, and enough of them to fill many blocks.
+TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
+{
+    constexpr double kMinBulge = 1e-10;
+    std::vector<double> records; // x, y, start width, end width, bulge
+    const auto add = [&records](double x, double y, double w0, double w1, double bulge)
+    { records.insert(records.end(), {x, y, w0, w1, bulge}); };
+    add(1.5, 2.5, 0.0, 0.0, 0.0);
+    add(1.5, 2.5, 0.0, 0.0, 0.0);   // repeated
+    add(1.5, 2.5, -0.0, 0.0, 0.0);  // the same but for the sign of a width
+    add(1.5, 2.5, 0.0, 0.0, 0.5);   // a bulge does not make a vertex new
+    add(1.5, 2.5, 0.0, 0.0, 1e-12); // below the threshold: no group 42
+    add(-0.0, 0.0, 0.25, 0.25, -0.5);
+    add(-0.0, 0.0, 0.25, 0.25, 0.0);
+    add(1e15, -1e15, 3.0, 4.0, 0.0);
+    for (int i = 0; i < 60000; ++i)
+    {
+        const double x = i * 0.123456789;
+        const double width = i % 7 == 0 ? 0.5 : 0.0;
+        add(x, -x, width, width, i % 11 == 0 ? 0.25 : 0.0);
+        if (i % 2 == 0)
+            add(x, -x, width, width, 0.0);
+    }
+    const std::size_t count = records.size() / 5;
+
+    const std::filesystem::path expectedPath = ScratchDir() / "vertices-library.dxf";
+    const std::filesystem::path actualPath = ScratchDir() / "vertices-orbelin.dxf";
+    {
+        DL_WriterA library(expectedPath.string().c_str(), DL_Codes::AC1015);
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            const double* v = &records[i * 5];
+            library.dxfReal(10, v[0]);
+            library.dxfReal(20, v[1]);
+            library.dxfReal(30, 0.0);
+            library.dxfReal(40, v[2]);
+            library.dxfReal(41, v[3]);
+            if (std::fabs(v[4]) > kMinBulge)
+                library.dxfReal(42, v[4]);
+        }
+        library.dxfString(0, "EOF");
+        library.close();
+    }
+    {
+        CDxfWriter writer(actualPath.string().c_str(), DL_Codes::AC1015);
+        // In two batches, so that the repetition also spans a call.
+        writer.Vertices(records.data(), 2, 5, kMinBulge);
+        writer.Vertices(records.data() + 10, count - 2, 5, kMinBulge);
+        writer.dxfString(0, "EOF");
+        writer.close();
+        EXPECT_FALSE(writer.openFailed());
+    }
+    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(actualPath)), "");
+}
+
+// Values longer than a block of records are split over blocks and must come out whole.
+TEST(CDxfWriterTest, LongValuesCrossBlocks)
+{
+    const std::filesystem::path expectedPath = ScratchDir() / "long-library.dxf";
+    const std::filesystem::path actualPath = ScratchDir() / "long-orbelin.dxf";
+    const auto writeAll = [](const DL_WriterA& writer)
+    {
+        for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{131071},
+                                       std::size_t{131072}, std::size_t{300000}, std::size_t{1} << 21})
+        {
+            std::string value(size, 'a');
+            for (std::size_t i = 0; i < size; i += 997)
+                value[i] = static_cast<char>('b' + i % 20);
+            writer.dxfReal(10, static_cast<double>(size) / 3.0);
+            writer.dxfString(1, value);
+            writer.dxfInt(70, static_cast<int>(size));
+        }
+        writer.dxfString(0, "EOF");
+    };
+    {
+        DL_WriterA library(expectedPath.string().c_str(), DL_Codes::AC1015);
+        writeAll(library);
+        library.close();
+    }
+    {
+        CDxfWriter writer(actualPath.string().c_str(), DL_Codes::AC1015);
+        writeAll(writer);
+        writer.close();
+    }
+    EXPECT_TRUE(ReadFile(expectedPath) == ReadFile(actualPath));
+}
+
+// A write error found by the writing thread, with many blocks still coming, neither hangs nor is
+// lost; and an existing file is emptied before it is written.
+TEST(CDxfWriterTest, ErrorsAndExistingFiles)
+{
+    if (std::filesystem::exists("/dev/full"))
+    {
+        CDxfWriter writer("/dev/full", DL_Codes::AC1015);
+        for (int i = 0; i < 500000; ++i)
+            writer.dxfReal(10, i * 0.5);
+        writer.close();
+        EXPECT_TRUE(writer.openFailed());
+    }
+    const std::filesystem::path path = ScratchDir() / "existing.dxf";
+    WriteFile(path, std::string(100000, 'x'));
+    {
+        CDxfWriter writer(path.string().c_str(), DL_Codes::AC1015);
+        writer.dxfString(0, "EOF");
+    }
+    EXPECT_EQ(ReadFile(path), "  0\nEOF\n");
+    CDxfWriter missing((ScratchDir() / "no-such-folder" / "x.dxf").string().c_str(), DL_Codes::AC1015);
+    EXPECT_TRUE(missing.openFailed());
+    missing.dxfReal(10, 1.0);
+    missing.close();
+    EXPECT_TRUE(missing.openFailed());
+}
+
 } // namespace
