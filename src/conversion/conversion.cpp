@@ -10,6 +10,7 @@
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -33,6 +34,20 @@ ConversionResult Fail(ConversionResult result, ConversionStatus status, const st
     return result;
 }
 
+// memchr rather than a loop over the characters: path data is most of a large drawing's bytes.
+unsigned long Occurrences(const std::string& text, char letter)
+{
+    unsigned long count = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while ((at = static_cast<const char*>(std::memchr(at, letter, static_cast<std::size_t>(end - at)))) != nullptr)
+    {
+        ++count;
+        ++at;
+    }
+    return count;
+}
+
 // A guess at the handles the drawing will use: an entity for each subpath of a path (each moveto)
 // and for each other drawing element. It only decides how long a placeholder the header's handle
 // seed gets; a wrong guess costs one pass over the file at the end, never a wrong file.
@@ -50,8 +65,7 @@ unsigned long ExpectedHandles(const CXML& root)
             unsigned long subpaths = 0;
             for (const CAttribute& attribute : node->m_attributes)
                 if (attribute.m_strName == "d")
-                    for (const char c : attribute.m_strValue)
-                        subpaths += c == 'M' || c == 'm' ? 1 : 0;
+                    subpaths += Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
             count += std::max(subpaths, 1ul);
         }
         else

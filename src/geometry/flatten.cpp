@@ -37,8 +37,8 @@ void FlattenCubicPiece(double x0, double y0, double x1, double y1, double x2, do
     const bool flat = e1 * e1 < tau && e2 * e2 < tau;
     // An overflowing or non-finite piece never passes the test and splits into more of the same;
     // no point of it can be written, so it ends here instead of filling the list to the depth bound.
-    const bool hopeless = !std::isfinite(tau) || !std::isfinite(e1 * e1) || !std::isfinite(e2 * e2);
-    if (flat || hopeless || depth >= kMaxCubicDepth)
+    if (flat || depth >= kMaxCubicDepth || !std::isfinite(tau) || !std::isfinite(e1 * e1) ||
+        !std::isfinite(e2 * e2))
     {
         AppendPoint(points, x0, y0);
         AppendPoint(points, x3, y3);

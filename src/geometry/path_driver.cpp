@@ -370,9 +370,10 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
             return p;
         };
         std::vector<DxfVertex> vertices(n);
+        const bool untransformed = hasMatrix == 0 && m_groupTransformSeen == 0;
         for (std::size_t i = 0; i < n; ++i)
         {
-            const CPointData p = transformed(i);
+            const CPointData p = untransformed ? points[i] : transformed(i);
             DxfVertex& v = vertices[i];
             v.x = p.x;
             v.y = m_docHeight - p.y;

@@ -68,7 +68,8 @@ CLargePageHeap::~CLargePageHeap()
     mallopt(M_TOP_PAD, kDefaultPad);
     mallopt(M_TRIM_THRESHOLD, kDefaultThreshold);
     mallopt(M_MMAP_THRESHOLD, kDefaultThreshold);
-    malloc_trim(0);
+    // No malloc_trim here: it would walk the whole heap at the end of every conversion. With the usual
+    // threshold back, the next free() returns the unused top of the heap to the system by itself.
 #endif
 }
 

@@ -15,7 +15,7 @@ class CLargePageHeap
 {
 public:
     explicit CLargePageHeap(std::size_t expectedBytes);
-    // Restores the allocator's usual settings and gives unused memory back to the system.
+    // Restores the allocator's usual settings, under which unused memory goes back to the system.
     ~CLargePageHeap();
     CLargePageHeap(const CLargePageHeap&) = delete;
     CLargePageHeap& operator=(const CLargePageHeap&) = delete;
