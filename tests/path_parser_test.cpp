@@ -2,6 +2,8 @@
 #include "platform/text.h"
 #include "svg/converter.h"
 
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
@@ -202,6 +204,42 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberEndCase{"CloseAfterTwoNumbers", "1 2 3z", 4, -3, 1},
                       NumberEndCase{"CloseInsideRunDoesNotInterrupt", "1 z 2 3", 3, 7, 1}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Whenever the shortcut for plain numbers takes a text, it must give what the general way gives:
+// the same end, the same bits, and no closepath seen. Random texts over the characters that matter.
+TEST(PathParserTest, PlainNumbersReadAsTheGeneralWay)
+{
+    const char alphabet[] = "0123456789.-e ,\tzZ+\nL";
+    std::uint64_t state = 0x243F6A8885A308D3ull;
+    const auto next = [&state]
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    int taken = 0;
+    for (int t = 0; t < 300000; ++t)
+    {
+        std::string text;
+        const int length = static_cast<int>(next() % 22);
+        for (int i = 0; i < length; ++i)
+            text += next() % 3 == 0 ? alphabet[next() % (sizeof alphabet - 1)] : static_cast<char>('0' + next() % 10);
+        double value = 0.0;
+        std::size_t end = 0;
+        if (!ReadPlainNumber(text, value, end))
+            continue;
+        ++taken;
+        CConverter converter;
+        converter.m_closeSeen = 0;
+        const long general = converter.FindNumberEnd(text, 1);
+        ASSERT_EQ(static_cast<long>(end), general) << text;
+        const double expected = orbelin::ReadDouble(std::string_view(text).substr(0, end));
+        ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text;
+        ASSERT_EQ(converter.m_closeSeen, 0) << text;
+    }
+    EXPECT_GT(taken, 50000);
+}
 
 // Long data: every step must consume data and the whole must be read in one pass.
 TEST(PathParserTest, ReadsLongData)

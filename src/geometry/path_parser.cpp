@@ -5,6 +5,7 @@
 #include "svg/converter.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -188,6 +189,57 @@ bool HoldsNoNumber(std::string_view text)
 
 } // namespace
 
+bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
+{
+    // Only the shape of nearly every coordinate: an optional '-', digits, an optional point and
+    // digits, then a separator run without closepath letters. Everything else goes the general way.
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fractionDigits = 0;
+    while (i < text.size() && IsDigit(text[i]))
+    {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        ++digits;
+        ++i;
+    }
+    if (digits == 0)
+        return false;
+    if (i < text.size() && text[i] == '.')
+    {
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+        {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++digits;
+            ++fractionDigits;
+            ++i;
+        }
+    }
+    if (digits > 15)
+        return false;
+    if (i < text.size())
+    {
+        const char c = text[i];
+        if (c == '.' || c == 'e' || IsClosepath(c))
+            return false;
+        for (std::size_t j = i + 1; j < text.size() && !IsDigit(text[j]) && text[j] != '-'; ++j)
+            if (IsClosepath(text[j]))
+                return false;
+    }
+    // Exact as strtod: both the digits as a whole number (below 2^53) and the power of ten are
+    // exact doubles, so the one division rounds correctly.
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    value = negative ? -magnitude : magnitude;
+    end = i;
+    return true;
+}
+
 long CConverter::FindNumberEnd(std::string_view text, int n)
 {
     const NumberScan scan = ScanNumbers(text, n);
@@ -320,6 +372,12 @@ int CConverter::NextPathCommand(std::string_view& args, std::string& command, st
 void CConverter::ReadNumberPair(std::string_view args, double& x, double& y)
 {
     const std::string_view text = orbelin::TrimLeft(args);
+    std::size_t plainEnd = 0;
+    if (ReadPlainNumber(text, x, plainEnd))
+    {
+        y = orbelin::ReadDouble(AfterNumber(text, static_cast<long>(plainEnd)));
+        return;
+    }
     const long end = FindNumberEnd(text, 1);
     x = orbelin::ReadDouble(text.substr(0, static_cast<std::size_t>(end)));
     y = orbelin::ReadDouble(AfterNumber(text, end));
@@ -332,8 +390,17 @@ namespace
 int ReadNumbers(CConverter& converter, std::string_view text, double* values, int wanted)
 {
     int found = 0;
-    while (found < wanted && !HoldsNoNumber(text))
+    while (found < wanted)
     {
+        std::size_t plainEnd = 0;
+        if (ReadPlainNumber(text, values[found], plainEnd))
+        {
+            ++found;
+            text = AfterNumber(text, static_cast<long>(plainEnd));
+            continue;
+        }
+        if (HoldsNoNumber(text))
+            break;
         const long end = converter.FindNumberEnd(text, 1);
         values[found++] = orbelin::ReadDouble(text.substr(0, static_cast<std::size_t>(end)));
         text = AfterNumber(text, end);

@@ -23,6 +23,12 @@ class CXML;
 class DL_Dxf;
 class CDxfWriter;
 
+// The first number of a path argument text when it has the plain shape of nearly every coordinate
+// ([-]digits[.digits], at most 15 digits, no closepath letter before the next number): its value
+// and where it ends, exactly as FindNumberEnd(text, 1) and ReadDouble would give them. False for
+// every other text, which then goes the general way.
+bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
+
 // One vertex of a light-weight polyline, already in DXF coordinates.
 struct DxfVertex
 {
