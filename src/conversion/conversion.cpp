@@ -40,7 +40,8 @@ unsigned long Occurrences(const std::string& text, char letter)
     unsigned long count = 0;
     const char* at = text.data();
     const char* const end = at + text.size();
-    while ((at = static_cast<const char*>(std::memchr(at, letter, static_cast<std::size_t>(end - at)))) != nullptr)
+    while ((at = static_cast<const char*>(std::memchr(at, letter, static_cast<std::size_t>(end - at)))) !=
+           nullptr)
     {
         ++count;
         ++at;
@@ -53,7 +54,8 @@ unsigned long Occurrences(const std::string& text, char letter)
 // seed gets; a wrong guess costs one pass over the file at the end, never a wrong file.
 unsigned long ExpectedHandles(const CXML& root)
 {
-    static const char* const kDrawing[] = {"line", "polyline", "polygon", "rect", "circle", "ellipse", "text", "use"};
+    static const char* const kDrawing[] = {"line",   "polyline", "polygon", "rect",
+                                           "circle", "ellipse",  "text",    "use"};
     unsigned long count = 0;
     std::vector<const CXML*> pending{&root};
     while (!pending.empty())
@@ -65,7 +67,8 @@ unsigned long ExpectedHandles(const CXML& root)
             unsigned long subpaths = 0;
             for (const CAttribute& attribute : node->m_attributes)
                 if (attribute.m_strName == "d")
-                    subpaths += Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
+                    subpaths +=
+                        Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
             count += std::max(subpaths, 1ul);
         }
         else

@@ -1,8 +1,8 @@
 // What every entity has in common: its attributes, the polyline and hatch forms, and the guard
 // that keeps unwritable numbers out of the file.
 #include "dxf/conventions.h"
-#include "dxf/dxf_writer.h"
 
+#include "dxf/dxf_writer.h"
 #include "svg/style.h"
 
 #include <cmath>

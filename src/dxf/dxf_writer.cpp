@@ -344,7 +344,6 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer)
     return end;
 }
 
-
 // The writing side: takes blocks of records, turns them into text and writes the text. Runs on a
 // thread of its own once the first block is full, so a small document never starts one; if no
 // thread can be started, every block is written at once on the caller's thread instead.
@@ -760,38 +759,6 @@ void CDxfWriter::dxfReal(int gc, double value) const
     std::memcpy(out + 1, &code, sizeof code);
     std::memcpy(out + 1 + sizeof code, &value, sizeof value);
     m_used += kRealRecord;
-}
-
-void CDxfWriter::Vertex(double x, double y, double startWidth, double endWidth) const
-{
-    if (m_used + kVertexRecord > kBlockSize)
-        HandOver();
-    if (m_openText != 0)
-        CloseText();
-    char* out = m_block + m_used;
-    const double values[4] = {x, y, startWidth, endWidth};
-    // Compared by their bits: -0.0 and 0.0 print differently.
-    if (m_hasLastVertex && std::memcmp(values, m_lastVertex, sizeof values) == 0)
-    {
-        out[0] = kRepeatTag;
-        ++m_used;
-        return;
-    }
-    std::memcpy(m_lastVertex, values, sizeof values);
-    m_hasLastVertex = true;
-    std::uint64_t widthBits[2] = {};
-    std::memcpy(widthBits, values + 2, sizeof widthBits);
-    // Most polylines have no widths: half the record, half the memory traffic between the threads.
-    if ((widthBits[0] | widthBits[1]) == 0)
-    {
-        out[0] = kPointTag;
-        std::memcpy(out + 1, values, 2 * sizeof(double));
-        m_used += kPointRecord;
-        return;
-    }
-    out[0] = kVertexTag;
-    std::memcpy(out + 1, values, sizeof values);
-    m_used += kVertexRecord;
 }
 
 void CDxfWriter::Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const

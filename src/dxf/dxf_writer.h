@@ -38,11 +38,9 @@ public:
     void dxfString(int gc, const std::string& value) const override;
     void dxfBool(int gc, bool value) const override { dxfInt(gc, value ? 1 : 0); }
 
-    // The groups of one polyline vertex, as the groups 10, 20, 30 (0), 40 and 41 written one by one.
-    void Vertex(double x, double y, double startWidth, double endWidth) const;
     // The vertices of a polyline: count records of `stride` doubles, each starting x, y, start
-    // width, end width, bulge. Each is written as by Vertex, then the bulge (group 42) if its
-    // magnitude exceeds minBulge.
+    // width, end width, bulge. Each is written as the groups 10, 20, 30 (0), 40 and 41 would be one
+    // by one, then the bulge (group 42) if its magnitude exceeds minBulge.
     void Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const;
 
     // Waits until every group so far is in the file. Done by itself at the document's closing

@@ -230,11 +230,7 @@ bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
             if (IsClosepath(text[j]))
                 return false;
     }
-    // Exact as strtod: both the digits as a whole number (below 2^53) and the power of ten are
-    // exact doubles, so the one division rounds correctly.
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    const double magnitude = orbelin::ExactDecimal(mantissa, fractionDigits);
     value = negative ? -magnitude : magnitude;
     end = i;
     return true;

@@ -137,13 +137,10 @@ double ReadDouble(std::string_view text, std::size_t* used)
         return 0.0;
     }
     const bool exponentFollows = j < rest.size() && (rest[j] == 'e' || rest[j] == 'E');
-    // The usual coordinate: both the digits as a whole number (below 2^53) and the power of ten are
-    // exact doubles, so one division rounds exactly as strtod does.
+    // The usual coordinate, without from_chars.
     if (!exponentFollows && mantissaDigits <= 15)
     {
-        static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+        const double value = ExactDecimal(mantissa, static_cast<int>(fractionDigits));
         if (used)
             *used = i + j;
         return negative ? -value : value;

@@ -2,11 +2,21 @@
 // lenient contract the drawings rely on, and the few string operations the readers need.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace orbelin
 {
+
+// digits / 10^fractionDigits for at most 15 digits in all (digits below 10^15): both are exact
+// doubles, so the one division rounds exactly as strtod does for the same decimal text.
+inline double ExactDecimal(std::uint64_t digits, int fractionDigits)
+{
+    constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    return static_cast<double>(digits) / kPowersOfTen[fractionDigits];
+}
 
 // True when text is exactly the one character c. Path commands are compared this way millions of
 // times; a comparison with a one-letter literal would measure the literal each time.
