@@ -602,11 +602,7 @@ private:
         std::memcpy(out, " 41\n", 4);
         out = PutReal(out + 4, values[3]);
         m_lastVertexSize = static_cast<std::size_t>(out - start);
-        // The usual vertex fits the short copy, a few vector moves rather than a call.
-        if (m_lastVertexSize <= kShortVertex)
-            std::memcpy(m_lastVertex, start, kShortVertex);
-        else
-            std::memcpy(m_lastVertex, start, m_lastVertexSize);
+        CopyVertexText(m_lastVertex, start);
         m_outputUsed += m_lastVertexSize;
     }
 
@@ -614,12 +610,18 @@ private:
     {
         if (m_outputUsed + sizeof m_lastVertex > kOutputSize)
             WriteBuffered();
-        char* const out = m_output.get() + m_outputUsed;
-        if (m_lastVertexSize <= kShortVertex)
-            std::memcpy(out, m_lastVertex, kShortVertex);
-        else
-            std::memcpy(out, m_lastVertex, m_lastVertexSize);
+        CopyVertexText(m_output.get() + m_outputUsed, m_lastVertex);
         m_outputUsed += m_lastVertexSize;
+    }
+
+    // Both sides have room for the short copy, which for the usual vertex is a few vector moves
+    // rather than a call.
+    void CopyVertexText(char* to, const char* from) const
+    {
+        if (m_lastVertexSize <= kShortVertex)
+            std::memcpy(to, from, kShortVertex);
+        else
+            std::memcpy(to, from, m_lastVertexSize);
     }
 
     void WriteBuffered()
