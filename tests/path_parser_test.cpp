@@ -1,5 +1,6 @@
 // Path data cut into steps and argument texts read into numbers.
 #include "platform/text.h"
+#include "support/test_support.h"
 #include "svg/converter.h"
 
 #include <cstdint>
@@ -210,14 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PathParserTest, PlainNumbersReadAsTheGeneralWay)
 {
     const char alphabet[] = "0123456789.-e ,\tzZ+\nL";
-    std::uint64_t state = 0x243F6A8885A308D3ull;
-    const auto next = [&state]
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    testing_support::CXorShift next(0x243F6A8885A308D3ull);
     int taken = 0;
     for (int t = 0; t < 300000; ++t)
     {

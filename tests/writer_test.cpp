@@ -97,14 +97,7 @@ std::vector<double> ValueTable()
                                   std::nan(""),
                                   -std::nan(""),
                                   -std::numeric_limits<double>::infinity()};
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    const auto next = [&state]
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    CXorShift next(0x9E3779B97F4A7C15ull);
     for (int i = 0; i < 30000; ++i)
     {
         const std::uint64_t bits = next();
@@ -220,9 +213,9 @@ TEST(CDxfWriterTest, WriteErrorShowsAfterClose)
 TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
 {
     constexpr double kMinBulge = 1e-10;
-    std::vector<double> records; // x, y, start width, end width, bulge
-    const auto add = [&records](double x, double y, double w0, double w1, double bulge)
-    { records.insert(records.end(), {x, y, w0, w1, bulge}); };
+    std::vector<DxfVertex> vertices;
+    const auto add = [&vertices](double x, double y, double w0, double w1, double bulge)
+    { vertices.push_back(DxfVertex{x, y, w0, w1, bulge}); };
     add(1.5, 2.5, 0.0, 0.0, 0.0);
     add(1.5, 2.5, 0.0, 0.0, 0.0);   // repeated
     add(1.5, 2.5, -0.0, 0.0, 0.0);  // the same but for the sign of a width
@@ -239,22 +232,20 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
         if (i % 2 == 0)
             add(x, -x, width, width, 0.0);
     }
-    const std::size_t count = records.size() / 5;
 
     const std::filesystem::path expectedPath = ScratchDir() / "vertices-library.dxf";
     const std::filesystem::path actualPath = ScratchDir() / "vertices-orbelin.dxf";
     {
         DL_WriterA library(expectedPath.string().c_str(), DL_Codes::AC1015);
-        for (std::size_t i = 0; i < count; ++i)
+        for (const DxfVertex& v : vertices)
         {
-            const double* v = &records[i * 5];
-            library.dxfReal(10, v[0]);
-            library.dxfReal(20, v[1]);
+            library.dxfReal(10, v.x);
+            library.dxfReal(20, v.y);
             library.dxfReal(30, 0.0);
-            library.dxfReal(40, v[2]);
-            library.dxfReal(41, v[3]);
-            if (std::fabs(v[4]) > kMinBulge)
-                library.dxfReal(42, v[4]);
+            library.dxfReal(40, v.startWidth);
+            library.dxfReal(41, v.endWidth);
+            if (std::fabs(v.bulge) > kMinBulge)
+                library.dxfReal(42, v.bulge);
         }
         library.dxfString(0, "EOF");
         library.close();
@@ -262,8 +253,8 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
     {
         CDxfWriter writer(actualPath.string().c_str(), DL_Codes::AC1015);
         // In two batches, so that the repetition also spans a call.
-        writer.Vertices(records.data(), 2, 5, kMinBulge);
-        writer.Vertices(records.data() + 10, count - 2, 5, kMinBulge);
+        writer.Vertices({vertices.begin(), vertices.begin() + 2}, kMinBulge);
+        writer.Vertices({vertices.begin() + 2, vertices.end()}, kMinBulge);
         writer.dxfString(0, "EOF");
         writer.close();
         EXPECT_FALSE(writer.openFailed());

@@ -9,11 +9,8 @@
 #include "xml/input_file.h"
 #include "xml/xml.h"
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 const char* const kMsgSelectSvg = "Select svg file.";
 const char* const kMsgInputDxf = "Input dxf file.";
@@ -32,55 +29,6 @@ ConversionResult Fail(ConversionResult result, ConversionStatus status, const st
     if (message)
         message(text);
     return result;
-}
-
-// memchr rather than a loop over the characters: path data is most of a large drawing's bytes.
-unsigned long Occurrences(const std::string& text, char letter)
-{
-    unsigned long count = 0;
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    while ((at = static_cast<const char*>(std::memchr(at, letter, static_cast<std::size_t>(end - at)))) !=
-           nullptr)
-    {
-        ++count;
-        ++at;
-    }
-    return count;
-}
-
-// A guess at the handles the drawing will use: an entity for each subpath of a path (each moveto)
-// and for each other drawing element. It only decides how long a placeholder the header's handle
-// seed gets; a wrong guess costs one pass over the file at the end, never a wrong file.
-unsigned long ExpectedHandles(const CXML& root)
-{
-    static const char* const kDrawing[] = {"line",   "polyline", "polygon", "rect",
-                                           "circle", "ellipse",  "text",    "use"};
-    unsigned long count = 0;
-    std::vector<const CXML*> pending{&root};
-    while (!pending.empty())
-    {
-        const CXML* node = pending.back();
-        pending.pop_back();
-        if (node->m_strTag == "path")
-        {
-            unsigned long subpaths = 0;
-            for (const CAttribute& attribute : node->m_attributes)
-                if (attribute.m_strName == "d")
-                    subpaths +=
-                        Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
-            count += std::max(subpaths, 1ul);
-        }
-        else
-        {
-            for (const char* name : kDrawing)
-                if (orbelin::EqualsNoCase(node->m_strTag, name))
-                    ++count;
-        }
-        for (const auto& child : node->m_children)
-            pending.push_back(child.get());
-    }
-    return count;
 }
 
 } // namespace

@@ -197,7 +197,7 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
     m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
                          MakeAttributes(*this, style));
     // Written group by group because the library's vertex writer leaves out the widths.
-    dw.Vertices(&vertices.front().x, vertices.size(), sizeof(DxfVertex) / sizeof(double), kMinBulge);
+    dw.Vertices(vertices, kMinBulge);
     return true;
 }
 

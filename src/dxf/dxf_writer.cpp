@@ -104,19 +104,7 @@ void WriteDigits(char* out, std::uint64_t value, int count)
     }
 }
 
-// The eight digits of value (below 10^8), with leading zeros, without a loop.
-void WriteEightDigits(char* out, std::uint32_t value)
-{
-    const std::uint32_t high = value / 10000;
-    const std::uint32_t low = value % 10000;
-    std::memcpy(out, kDigitPairs + high / 100 * 2, 2);
-    std::memcpy(out + 2, kDigitPairs + high % 100 * 2, 2);
-    std::memcpy(out + 4, kDigitPairs + low / 100 * 2, 2);
-    std::memcpy(out + 6, kDigitPairs + low % 100 * 2, 2);
-}
-
-// The eight ASCII digits of value (below 10^8), most significant first, as the bytes of a
-// little-endian word: the halves, quarters and single digits are split in all lanes at once, with
+// The eight ASCII digits of value (below 10^8), most significant in the low byte: the halves, quarters and single digits are split in all lanes at once, with
 // multiplications that divide exactly in these ranges (by 100 below 43699, by 10 below 179).
 std::uint64_t EightDigitWord(std::uint32_t value)
 {
@@ -125,6 +113,15 @@ std::uint64_t EightDigitWord(std::uint32_t value)
     const std::uint64_t pairs = ((merged - 100 * hundreds) << 16) | hundreds;
     const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
     return (((pairs - 10 * tens) << 8) | tens) + 0x3030303030303030ull;
+}
+
+// The word's digits in reading order: its low byte first, whatever the machine's byte order.
+void StoreDigitWord(char* out, std::uint64_t word)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    std::memcpy(out, &word, sizeof word);
 }
 
 // Decimal digits of a value below 10^16.
@@ -223,13 +220,12 @@ std::size_t FormatFast(double value, int decimals, char* buffer)
         *out++ = '0';
         return static_cast<std::size_t>(out - buffer);
     }
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if (decimals == kMaxFastDecimals)
     {
         const std::uint64_t first = EightDigitWord(static_cast<std::uint32_t>(fraction / 100000000));
         const std::uint64_t second = EightDigitWord(static_cast<std::uint32_t>(fraction % 100000000));
-        std::memcpy(out, &first, 8);
-        std::memcpy(out + 8, &second, 8);
+        StoreDigitWord(out, first);
+        StoreDigitWord(out + 8, second);
         // Trailing '0' characters are the word's high bytes that are zero once '0' is taken away.
         // A non-zero fraction has a non-zero digit, so the first word keeps one if the second has none.
         constexpr std::uint64_t kZeros = 0x3030303030303030ull;
@@ -238,16 +234,7 @@ std::size_t FormatFast(double value, int decimals, char* buffer)
             return static_cast<std::size_t>(out + 16 - __builtin_clzll(secondDigits) / 8 - buffer);
         return static_cast<std::size_t>(out + 8 - __builtin_clzll(first ^ kZeros) / 8 - buffer);
     }
-#endif
-    if (decimals == kMaxFastDecimals)
-    {
-        WriteEightDigits(out, static_cast<std::uint32_t>(fraction / 100000000));
-        WriteEightDigits(out + 8, static_cast<std::uint32_t>(fraction % 100000000));
-    }
-    else
-    {
-        WriteDigits(out, fraction, decimals);
-    }
+    WriteDigits(out, fraction, decimals);
     // A non-zero fraction has a non-zero digit, so the trimming stops within the decimals.
     int digits = decimals;
     while (out[digits - 1] == '0')
@@ -305,6 +292,19 @@ struct CCodeLines
     static constexpr std::size_t Length(int gc) { return gc < 1000 ? 4 : 5; }
 };
 constexpr CCodeLines kCodeLines;
+
+// The code line of gc with its line end; the room after out takes at least kMaxCodeLine bytes.
+char* PutCodeLine(char* out, int gc)
+{
+    if (gc >= 0 && gc < CCodeLines::kCount)
+    {
+        std::memcpy(out, kCodeLines.text[gc], sizeof kCodeLines.text[gc]);
+        return out + CCodeLines::Length(gc);
+    }
+    out += FormatCode(gc, out);
+    *out++ = '\n';
+    return out;
+}
 
 } // namespace
 
@@ -565,24 +565,12 @@ private:
         return out + length + 1;
     }
 
-    char* PutCode(char* out, int gc)
-    {
-        if (gc >= 0 && gc < CCodeLines::kCount)
-        {
-            std::memcpy(out, kCodeLines.text[gc], sizeof kCodeLines.text[gc]);
-            return out + CCodeLines::Length(gc);
-        }
-        out += FormatCode(gc, out);
-        *out++ = '\n';
-        return out;
-    }
-
     void EmitReal(int gc, double value)
     {
         if (m_outputUsed + kMaxCodeLine + kDxfRealBufferSize + 1 > kOutputSize)
             WriteBuffered();
         char* const start = m_output.get() + m_outputUsed;
-        char* out = PutCode(start, gc);
+        char* out = PutCodeLine(start, gc);
         out = PutReal(out, value);
         m_outputUsed += static_cast<std::size_t>(out - start);
     }
@@ -763,7 +751,7 @@ void CDxfWriter::dxfReal(int gc, double value) const
     m_used += kRealRecord;
 }
 
-void CDxfWriter::Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const
+void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulge) const
 {
     // The writer's state in locals: stores into the block may alias anything, so members would be
     // read back from memory after every one of them.
@@ -774,8 +762,10 @@ void CDxfWriter::Vertices(const double* records, std::size_t count, std::size_t 
     bool hasLast = m_hasLastVertex;
     double last[4];
     std::memcpy(last, m_lastVertex, sizeof last);
-    for (std::size_t i = 0; i < count; ++i, records += stride)
+    for (const DxfVertex& vertex : vertices)
     {
+        // x, y and the widths, the text a vertex's groups are made of.
+        const double record[4] = {vertex.x, vertex.y, vertex.startWidth, vertex.endWidth};
         if (used + kVertexRecord > kBlockSize)
         {
             m_used = used;
@@ -785,35 +775,35 @@ void CDxfWriter::Vertices(const double* records, std::size_t count, std::size_t 
         }
         char* const out = block + used;
         // Compared by their bits: -0.0 and 0.0 print differently.
-        if (hasLast && std::memcmp(records, last, sizeof last) == 0)
+        if (hasLast && std::memcmp(record, last, sizeof last) == 0)
         {
             out[0] = kRepeatTag;
             used += 1;
         }
         else
         {
-            std::memcpy(last, records, sizeof last);
+            std::memcpy(last, record, sizeof last);
             hasLast = true;
             std::uint64_t widthBits[2] = {};
-            std::memcpy(widthBits, records + 2, sizeof widthBits);
+            std::memcpy(widthBits, record + 2, sizeof widthBits);
             // Most polylines have no widths: half the record, half the traffic between the threads.
             if ((widthBits[0] | widthBits[1]) == 0)
             {
                 out[0] = kPointTag;
-                std::memcpy(out + 1, records, 2 * sizeof(double));
+                std::memcpy(out + 1, record, 2 * sizeof(double));
                 used += kPointRecord;
             }
             else
             {
                 out[0] = kVertexTag;
-                std::memcpy(out + 1, records, 4 * sizeof(double));
+                std::memcpy(out + 1, record, 4 * sizeof(double));
                 used += kVertexRecord;
             }
         }
-        if (std::fabs(records[4]) > minBulge)
+        if (std::fabs(vertex.bulge) > minBulge)
         {
             m_used = used;
-            dxfReal(42, records[4]);
+            dxfReal(42, vertex.bulge);
             block = m_block;
             used = m_used;
         }
@@ -828,18 +818,7 @@ void CDxfWriter::String(int gc, std::string_view value) const
     Reserve(kMaxCodeLine);
     {
         char line[kMaxCodeLine];
-        std::size_t length = 0;
-        if (gc >= 0 && gc < CCodeLines::kCount)
-        {
-            length = CCodeLines::Length(gc);
-            std::memcpy(line, kCodeLines.text[gc], length);
-        }
-        else
-        {
-            length = FormatCode(gc, line);
-            line[length++] = '\n';
-        }
-        AppendText(line, length);
+        AppendText(line, static_cast<std::size_t>(PutCodeLine(line, gc) - line));
     }
     // Long values are split over blocks: to the sink, the records of a block are pure text.
     for (;;)

@@ -6,12 +6,15 @@
 // are made and the file is written.
 #pragma once
 
+#include "dxf/vertex.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <dl_writer_ascii.h>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Room for any double in fixed notation with 16 decimals (309 integer digits, sign, point) and more.
 constexpr std::size_t kDxfRealBufferSize = 400;
@@ -38,10 +41,9 @@ public:
     void dxfString(int gc, const std::string& value) const override;
     void dxfBool(int gc, bool value) const override { dxfInt(gc, value ? 1 : 0); }
 
-    // The vertices of a polyline: count records of `stride` doubles, each starting x, y, start
-    // width, end width, bulge. Each is written as the groups 10, 20, 30 (0), 40 and 41 would be one
+    // The vertices of a polyline, each as the groups 10, 20, 30 (0), 40 and 41 would be written one
     // by one, then the bulge (group 42) if its magnitude exceeds minBulge.
-    void Vertices(const double* records, std::size_t count, std::size_t stride, double minBulge) const;
+    void Vertices(const std::vector<DxfVertex>& vertices, double minBulge) const;
 
     // Waits until every group so far is in the file. Done by itself at the document's closing
     // "0 / EOF" group, so that a caller that only knows DL_WriterA (whose close() is not virtual)

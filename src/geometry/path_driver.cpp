@@ -357,26 +357,26 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
         const double strokeWidth = m_elementStrokeWidth != 0.0 ? m_elementStrokeWidth : m_groupStrokeWidth;
         const double width = ScaleStrokeWidth(strokeWidth, matrix);
 
+        const CMatrix* const element = hasMatrix != 0 ? &matrix : nullptr;
         const auto transformed = [&](std::size_t i)
         {
             CPointData p;
             p.x = points[i].x;
             p.y = points[i].y;
-            if (hasMatrix != 0)
-            {
-                ApplyMatrix(matrix, p.x, p.y);
-            }
-            ApplyGroupMatrices(p.x, p.y);
+            MapPoint(element, p.x, p.y);
             return p;
         };
+        const bool mapped = MapsPoints(element);
         std::vector<DxfVertex> vertices(n);
-        const bool untransformed = hasMatrix == 0 && m_groupTransformSeen == 0;
         for (std::size_t i = 0; i < n; ++i)
         {
-            const CPointData p = untransformed ? points[i] : transformed(i);
+            double x = points[i].x;
+            double y = points[i].y;
+            if (mapped)
+                MapPoint(element, x, y);
             DxfVertex& v = vertices[i];
-            v.x = p.x;
-            v.y = m_docHeight - p.y;
+            v.x = x;
+            v.y = m_docHeight - y;
             v.startWidth = width;
             v.endWidth = width;
         }

@@ -193,34 +193,11 @@ bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
 {
     // Only the shape of nearly every coordinate: an optional '-', digits, an optional point and
     // digits, then a separator run without closepath letters. Everything else goes the general way.
-    std::size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
-    if (negative)
-        ++i;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int fractionDigits = 0;
-    while (i < text.size() && IsDigit(text[i]))
-    {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        ++digits;
-        ++i;
-    }
-    if (digits == 0)
+    const orbelin::DecimalDigits decimal = orbelin::ScanDecimalDigits(text, negative ? 1 : 0);
+    if (decimal.integerDigits == 0 || decimal.integerDigits + decimal.fractionDigits > 15)
         return false;
-    if (i < text.size() && text[i] == '.')
-    {
-        ++i;
-        while (i < text.size() && IsDigit(text[i]))
-        {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            ++digits;
-            ++fractionDigits;
-            ++i;
-        }
-    }
-    if (digits > 15)
-        return false;
+    const std::size_t i = decimal.end;
     if (i < text.size())
     {
         const char c = text[i];
@@ -230,7 +207,7 @@ bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
             if (IsClosepath(text[j]))
                 return false;
     }
-    const double magnitude = orbelin::ExactDecimal(mantissa, fractionDigits);
+    const double magnitude = orbelin::ExactDecimal(decimal.value, decimal.fractionDigits);
     value = negative ? -magnitude : magnitude;
     end = i;
     return true;

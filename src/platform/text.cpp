@@ -112,24 +112,9 @@ double ReadDouble(std::string_view text, std::size_t* used)
 
     // Only the shape strtod accepts in decimal: digits, one point, digits, then an exponent that
     // counts only when at least one digit follows it. from_chars is then given exactly that span.
-    std::size_t j = 0;
-    std::size_t mantissaDigits = 0;
-    std::size_t fractionDigits = 0;
-    std::uint64_t mantissa = 0; // exact while mantissaDigits <= 19
-    while (j < rest.size() && IsDigit(rest[j]))
-    {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(rest[j] - '0');
-        ++j, ++mantissaDigits;
-    }
-    if (j < rest.size() && rest[j] == '.')
-    {
-        ++j;
-        while (j < rest.size() && IsDigit(rest[j]))
-        {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(rest[j] - '0');
-            ++j, ++mantissaDigits, ++fractionDigits;
-        }
-    }
+    const DecimalDigits decimal = ScanDecimalDigits(rest, 0);
+    std::size_t j = decimal.end;
+    const std::size_t mantissaDigits = decimal.integerDigits + decimal.fractionDigits;
     if (mantissaDigits == 0)
     {
         if (used)
@@ -140,7 +125,7 @@ double ReadDouble(std::string_view text, std::size_t* used)
     // The usual coordinate, without from_chars.
     if (!exponentFollows && mantissaDigits <= 15)
     {
-        const double value = ExactDecimal(mantissa, static_cast<int>(fractionDigits));
+        const double value = ExactDecimal(decimal.value, decimal.fractionDigits);
         if (used)
             *used = i + j;
         return negative ? -value : value;

@@ -2,6 +2,7 @@
 // lenient contract the drawings rely on, and the few string operations the readers need.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,9 +10,44 @@
 namespace orbelin
 {
 
+// The digits, an optional point and more digits from `from` on, the decimal part of a number as
+// strtod reads it: their value as one whole number (exact up to 19 digits), how many digits there
+// are before and after the point, and where they end.
+struct DecimalDigits
+{
+    std::uint64_t value = 0;
+    std::size_t integerDigits = 0;
+    std::size_t fractionDigits = 0;
+    std::size_t end = 0;
+};
+
+inline DecimalDigits ScanDecimalDigits(std::string_view text, std::size_t from)
+{
+    DecimalDigits scan;
+    std::size_t i = from;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+    {
+        scan.value = scan.value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        ++scan.integerDigits;
+        ++i;
+    }
+    if (i < text.size() && text[i] == '.')
+    {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        {
+            scan.value = scan.value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++scan.fractionDigits;
+            ++i;
+        }
+    }
+    scan.end = i;
+    return scan;
+}
+
 // digits / 10^fractionDigits for at most 15 digits in all (digits below 10^15): both are exact
 // doubles, so the one division rounds exactly as strtod does for the same decimal text.
-inline double ExactDecimal(std::uint64_t digits, int fractionDigits)
+inline double ExactDecimal(std::uint64_t digits, std::size_t fractionDigits)
 {
     constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};

@@ -9,6 +9,7 @@
 //   dxf/frame.cpp, conventions.cpp, emitters.cpp, text.cpp, rect.cpp, symbols.cpp
 #pragma once
 
+#include "dxf/vertex.h"
 #include "svg/records.h"
 #include "svg/transform.h"
 
@@ -29,15 +30,6 @@ class CDxfWriter;
 // every other text, which then goes the general way.
 bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
 
-// One vertex of a light-weight polyline, already in DXF coordinates.
-struct DxfVertex
-{
-    double x = 0.0;
-    double y = 0.0;
-    double startWidth = 0.0;
-    double endWidth = 0.0;
-    double bulge = 0.0;
-};
 
 // Colour, line weight and line type of one entity; the layer is always the current layer.
 struct EntityStyle
@@ -114,9 +106,23 @@ public:
     void PopGroupMatrix();
     void ParseGroupTransform(const std::string& text);
     // Applies the open group matrices, innermost first; nothing before any group transform was seen.
-    void ApplyGroupMatrices(double& x, double& y) const;
+    // Inline, as MapPoint: every vertex passes here, and most drawings have no group transform.
+    void ApplyGroupMatrices(double& x, double& y) const
+    {
+        if (m_groupTransformSeen == 0)
+            return;
+        for (int i = m_matrixDepth - 1; i >= 0; --i)
+            ApplyMatrix(m_matrixStack[static_cast<std::size_t>(i)], x, y);
+    }
+    // False when MapPoint would leave every point as it is, so that loops over many points can skip it.
+    bool MapsPoints(const CMatrix* element) const { return element != nullptr || m_groupTransformSeen != 0; }
     // Element matrix (when given) then group matrices.
-    void MapPoint(const CMatrix* element, double& x, double& y) const;
+    void MapPoint(const CMatrix* element, double& x, double& y) const
+    {
+        if (element != nullptr)
+            ApplyMatrix(*element, x, y);
+        ApplyGroupMatrices(x, y);
+    }
 
     // ---- definitions -------------------------------------------------------------------------
     // Collects dash patterns and font families from the raw file text.

@@ -147,17 +147,3 @@ void CConverter::ParseGroupTransform(const std::string& text)
     ParseTransformText(text, m_matrixStack[static_cast<std::size_t>(m_matrixDepth - 1)], true);
 }
 
-void CConverter::ApplyGroupMatrices(double& x, double& y) const
-{
-    if (m_groupTransformSeen == 0)
-        return;
-    for (int i = m_matrixDepth - 1; i >= 0; --i)
-        ApplyMatrix(m_matrixStack[static_cast<std::size_t>(i)], x, y);
-}
-
-void CConverter::MapPoint(const CMatrix* element, double& x, double& y) const
-{
-    if (element != nullptr)
-        ApplyMatrix(*element, x, y);
-    ApplyGroupMatrices(x, y);
-}

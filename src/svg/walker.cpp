@@ -5,7 +5,10 @@
 #include "svg/style.h"
 #include "xml/xml.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 using orbelin::EqualsNoCase;
 using orbelin::ReadDouble;
@@ -64,7 +67,61 @@ Tag Classify(const std::string& tag)
     return Tag::Other;
 }
 
+// memchr rather than a loop over the characters: path data is most of a large drawing's bytes.
+unsigned long Occurrences(const std::string& text, char letter)
+{
+    unsigned long count = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while ((at = static_cast<const char*>(std::memchr(at, letter, static_cast<std::size_t>(end - at)))) !=
+           nullptr)
+    {
+        ++count;
+        ++at;
+    }
+    return count;
+}
+
 } // namespace
+
+unsigned long ExpectedHandles(const CXML& root)
+{
+    unsigned long count = 0;
+    std::vector<const CXML*> pending{&root};
+    while (!pending.empty())
+    {
+        const CXML* node = pending.back();
+        pending.pop_back();
+        switch (Classify(node->m_strTag))
+        {
+        case Tag::Path:
+        {
+            unsigned long subpaths = 0;
+            for (const CAttribute& attribute : node->m_attributes)
+                if (attribute.m_strName == "d")
+                    subpaths +=
+                        Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
+            count += std::max(subpaths, 1ul);
+            break;
+        }
+        case Tag::Line:
+        case Tag::Polyline:
+        case Tag::Polygon:
+        case Tag::Rect:
+        case Tag::Circle:
+        case Tag::Ellipse:
+        case Tag::Text:
+        case Tag::Use:
+            ++count;
+            break;
+        default:
+            break;
+        }
+        for (const auto& child : node->m_children)
+            pending.push_back(child.get());
+    }
+    return count;
+}
 
 CElementWalker::CElementWalker(CConverter& converter, ProgressSink progress)
     : m_converter(converter), m_progress(std::move(progress))

@@ -7,6 +7,11 @@
 class CConverter;
 class CXML;
 
+// A guess at the handles the drawing will use: an entity for each subpath of a path (each moveto)
+// and for each other drawing element. It only decides how long a placeholder the header's handle
+// seed gets; a wrong guess costs one pass over the file at the end, never a wrong file.
+unsigned long ExpectedHandles(const CXML& root);
+
 class CElementWalker
 {
 public:

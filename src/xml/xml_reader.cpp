@@ -246,13 +246,9 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         }
     }
 
-    // Room for the usual tag at once, rather than growing it piece by piece: a drawing is mostly
-    // tags of a few hundred bytes. A '>' inside a value only makes the guess short.
-    {
-        const std::string_view window = file.Window();
-        const std::size_t gt = window.find('>');
-        tag.reserve((gt == std::string_view::npos ? window.size() : gt) + 2);
-    }
+    // Room for a whole window at once, rather than growing the tag piece by piece: most tags fit,
+    // and the memory is taken again by the next tag.
+    tag.reserve(file.Window().size() + 2);
 
     CQuote quote = CQuote::None;
     for (;;)

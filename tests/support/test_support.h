@@ -1,6 +1,7 @@
 // Helpers shared by the tests: files, whole conversions, and DXF files as lists of groups.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -40,5 +41,22 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
 // Reads the file with dxflib's own reader and checks the structure it reports: every polyline gets
 // the vertices it declares and every hatch the loops and edges it declares. "" when sound, else why.
 std::string CheckWithDxflib(const std::filesystem::path& dxf);
+
+// A small, fast and repeatable generator (xorshift64) for tests that draw many random cases.
+class CXorShift
+{
+public:
+    explicit CXorShift(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t operator()()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 7;
+        m_state ^= m_state << 17;
+        return m_state;
+    }
+
+private:
+    std::uint64_t m_state;
+};
 
 } // namespace testing_support

@@ -1,0 +1,12 @@
+// One vertex of a light-weight polyline, as the geometry hands it to the DXF writer.
+#pragma once
+
+// Already in DXF coordinates.
+struct DxfVertex
+{
+    double x = 0.0;
+    double y = 0.0;
+    double startWidth = 0.0;
+    double endWidth = 0.0;
+    double bulge = 0.0;
+};
