@@ -127,6 +127,14 @@ std::vector<double> ValueTable()
     for (int e = -20; e <= 20; ++e)
         for (int k = 1; k < 100; ++k)
             values.push_back(k * std::pow(10.0, e));
+    // Full mantissas on both sides of the magnitudes whose digits take the short way (2^-11, 2^36).
+    for (int e : {-13, -12, -11, -10, 34, 35, 36, 37})
+        for (int i = 0; i < 2000; ++i)
+        {
+            const double v = std::ldexp(1.0 + static_cast<double>(next() >> 12) / 4503599627370496.0, e);
+            values.push_back(v);
+            values.push_back(-v);
+        }
     return values;
 }
 

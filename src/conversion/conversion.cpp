@@ -89,6 +89,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
 
     CElementWalker walker(converter, [&report](int percent) { report(percent); });
     walker.WalkElement(root, static_cast<int>(root.m_children.size()));
+    // The tree is taken down while the writer still formats the last groups, not after it.
+    root.Clear();
 
     if (converter.EndDxfDocument() != 0 || !output.Commit())
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message);

@@ -104,8 +104,9 @@ void WriteDigits(char* out, std::uint64_t value, int count)
     }
 }
 
-// The eight ASCII digits of value (below 10^8), most significant in the low byte: the halves, quarters and single digits are split in all lanes at once, with
-// multiplications that divide exactly in these ranges (by 100 below 43699, by 10 below 179).
+// The eight ASCII digits of value (below 10^8), most significant in the low byte: the halves,
+// quarters and single digits are split in all lanes at once, with multiplications that divide
+// exactly in these ranges (by 100 below 43699, by 10 below 179).
 std::uint64_t EightDigitWord(std::uint32_t value)
 {
     const std::uint64_t merged = (value / 10000) | (static_cast<std::uint64_t>(value % 10000) << 32);
@@ -306,12 +307,64 @@ char* PutCodeLine(char* out, int gc)
     return out;
 }
 
+// Sixteen decimals of a value whose fraction has 17 to 63 bits (magnitudes from 2^-11 to 2^36,
+// where drawings keep their coordinates): the same arithmetic as FormatFast, but every step fits
+// 64 bits but the one product, and the rounding needs no 128-bit compare.
+std::size_t FormatSixteen(std::uint64_t bits, char* buffer)
+{
+    const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    std::uint64_t integer = mantissa >> shift;
+    const std::uint64_t fractionBits = mantissa & ((std::uint64_t{1} << shift) - 1);
+
+    char* out = buffer;
+    if ((bits >> 63) != 0)
+        *out++ = '-';
+    std::uint64_t fraction = 0;
+    if (fractionBits != 0)
+    {
+        const Uint128 product = static_cast<Uint128>(fractionBits) * kPowersOfFive[kMaxFastDecimals];
+        const int drop = shift - kMaxFastDecimals; // 1 to 47
+        const auto low = static_cast<std::uint64_t>(product);
+        const auto high = static_cast<std::uint64_t>(product >> 64);
+        fraction = (low >> drop) | (high << (64 - drop));
+        const std::uint64_t remainder = low & ((std::uint64_t{1} << drop) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (drop - 1);
+        if (remainder > half || (remainder == half && (fraction & 1) != 0))
+            ++fraction;
+        if (fraction == kPowersOfTen[kMaxFastDecimals])
+        {
+            fraction = 0;
+            ++integer;
+        }
+    }
+    out = WriteInteger(out, integer);
+    *out++ = '.';
+    if (fraction == 0)
+    {
+        *out++ = '0';
+        return static_cast<std::size_t>(out - buffer);
+    }
+    const std::uint64_t first = EightDigitWord(static_cast<std::uint32_t>(fraction / 100000000));
+    const std::uint64_t second = EightDigitWord(static_cast<std::uint32_t>(fraction % 100000000));
+    StoreDigitWord(out, first);
+    StoreDigitWord(out + 8, second);
+    constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+    const std::uint64_t secondDigits = second ^ kZeros;
+    if (secondDigits != 0)
+        return static_cast<std::size_t>(out + 16 - __builtin_clzll(secondDigits) / 8 - buffer);
+    return static_cast<std::size_t>(out + 8 - __builtin_clzll(first ^ kZeros) / 8 - buffer);
+}
+
 } // namespace
 
 std::size_t FormatDxfReal(double value, int decimals, char* buffer)
 {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
+    const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
+    if (decimals == kMaxFastDecimals && biased - 1012u <= 46u)
+        return FormatSixteen(bits, buffer);
     // Magnitudes below 2^52 (the biased exponent below 1075) cover every coordinate a drawing holds.
     if (decimals >= 0 && decimals <= kMaxFastDecimals && ((bits >> 52) & 0x7FF) < 1075)
         return FormatFast(value, decimals, buffer);
@@ -367,7 +420,9 @@ public:
             m_blocks.emplace_back(new char[kBlockSize]);
             return m_blocks.back().get();
         }
+        m_producerWaiting = true;
         m_changed.wait(lock, [this] { return !m_free.empty(); });
+        m_producerWaiting = false;
         char* block = m_free.back();
         m_free.pop_back();
         return block;
@@ -468,7 +523,10 @@ private:
             }
             m_free.push_back(block);
             m_busy = false;
-            m_changed.notify_all();
+            // A waiting producer is woken once half the blocks are free rather than for each one:
+            // on a virtual machine a wake-up costs more than a block takes to fill.
+            if ((m_producerWaiting && m_free.size() >= kBlockCount / 2) || m_queue.empty())
+                m_changed.notify_all();
         }
     }
 
@@ -501,10 +559,10 @@ private:
             }
             else if (tag == kPointTag)
             {
-                double values[4] = {};
-                std::memcpy(values, records, 2 * sizeof(double));
-                records += 2 * sizeof(double);
-                EmitVertex(values);
+                double values[2];
+                std::memcpy(values, records, sizeof values);
+                records += sizeof values;
+                EmitPoint(values);
             }
             else
             {
@@ -575,9 +633,12 @@ private:
         m_outputUsed += static_cast<std::size_t>(out - start);
     }
 
+    // A vertex's text is at most this long: four code lines and four reals.
+    static constexpr std::size_t kMaxVertexText = 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8;
+
     void EmitVertex(const double (&values)[4])
     {
-        if (m_outputUsed + 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8 > kOutputSize)
+        if (m_outputUsed + kMaxVertexText > kOutputSize)
             WriteBuffered();
         char* const start = m_output.get() + m_outputUsed;
         char* out = start;
@@ -589,31 +650,53 @@ private:
         out = PutReal(out + 12, values[2]);
         std::memcpy(out, " 41\n", 4);
         out = PutReal(out + 4, values[3]);
-        m_lastVertexSize = static_cast<std::size_t>(out - start);
-        CopyVertexText(m_lastVertex, start);
+        NoteVertex(start, out);
+    }
+
+    // A vertex without widths: the groups after y are always the same.
+    void EmitPoint(const double (&values)[2])
+    {
+        if (m_outputUsed + kMaxVertexText > kOutputSize)
+            WriteBuffered();
+        char* const start = m_output.get() + m_outputUsed;
+        char* out = start;
+        std::memcpy(out, " 10\n", 4);
+        out = PutReal(out + 4, values[0]);
+        std::memcpy(out, " 20\n", 4);
+        out = PutReal(out + 4, values[1]);
+        static constexpr char kTail[] = " 30\n0.0\n 40\n0.0\n 41\n0.0\n";
+        std::memcpy(out, kTail, sizeof kTail - 1);
+        NoteVertex(start, out + sizeof kTail - 1);
+    }
+
+    // The text of the last vertex stays where it was written, for a record that repeats it; it is
+    // saved aside only when the output is written out from under it.
+    void NoteVertex(const char* start, const char* end)
+    {
+        m_lastVertexSize = static_cast<std::size_t>(end - start);
+        m_lastVertexAt = m_outputUsed;
         m_outputUsed += m_lastVertexSize;
     }
 
     void EmitLastVertex()
     {
-        if (m_outputUsed + sizeof m_lastVertex > kOutputSize)
+        if (m_outputUsed + kMaxVertexText > kOutputSize)
             WriteBuffered();
-        CopyVertexText(m_output.get() + m_outputUsed, m_lastVertex);
+        const char* const from =
+            m_lastVertexAt == kVertexSaved ? m_lastVertex.get() : m_output.get() + m_lastVertexAt;
+        char* const to = m_output.get() + m_outputUsed;
+        std::memcpy(to, from, m_lastVertexSize);
+        m_lastVertexAt = m_outputUsed;
         m_outputUsed += m_lastVertexSize;
-    }
-
-    // Both sides have room for the short copy, which for the usual vertex is a few vector moves
-    // rather than a call.
-    void CopyVertexText(char* to, const char* from) const
-    {
-        if (m_lastVertexSize <= kShortVertex)
-            std::memcpy(to, from, kShortVertex);
-        else
-            std::memcpy(to, from, m_lastVertexSize);
     }
 
     void WriteBuffered()
     {
+        if (m_lastVertexAt != kVertexSaved)
+        {
+            std::memcpy(m_lastVertex.get(), m_output.get() + m_lastVertexAt, m_lastVertexSize);
+            m_lastVertexAt = kVertexSaved;
+        }
         WriteAll(m_output.get(), m_outputUsed);
         m_outputUsed = 0;
     }
@@ -649,9 +732,10 @@ private:
         char text[36] = {};
     };
     CCachedReal m_realCache[1 << kRealCacheBits];
-    // The text of the last vertex, for the records that repeat it.
-    static constexpr std::size_t kShortVertex = 128;
-    char m_lastVertex[4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8] = {};
+    // Where the text of the last vertex is: in the output at m_lastVertexAt, or in m_lastVertex.
+    static constexpr std::size_t kVertexSaved = ~std::size_t{0};
+    std::unique_ptr<char[]> m_lastVertex{new char[kMaxVertexText]};
+    std::size_t m_lastVertexAt = kVertexSaved;
     std::size_t m_lastVertexSize = 0;
 
     std::mutex m_mutex;
@@ -660,6 +744,7 @@ private:
     std::vector<char*> m_free;
     std::deque<std::pair<char*, std::size_t>> m_queue;
     bool m_busy = false;
+    bool m_producerWaiting = false;
     bool m_stopping = false;
     bool m_inline = false;
     std::thread m_thread;
