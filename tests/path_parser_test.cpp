@@ -235,6 +235,70 @@ TEST(PathParserTest, PlainNumbersReadAsTheGeneralWay)
     EXPECT_GT(taken, 50000);
 }
 
+// Whenever the numbers of a step are read while the step is cut, the cut and every number must be what
+// the general way gives: the scan's end, the readers' bits, and no closepath seen.
+TEST(PathParserTest, NumbersReadWhileCuttingMatchTheGeneralWay)
+{
+    // Numbers of every length and sign, joined by the plain separators and by the ones that are not.
+    const char* const separators[] = {" ", ",", "-", " -", ",-", "  ", ", ", "\t", "\n", "z", " z ", "e",
+                                      ".", "+", "L", " L", "-.", " ,-"};
+    testing_support::CXorShift next(0x13198A2E03707344ull);
+    const std::pair<const char*, int> commands[] = {{"H", 1}, {"L", 2}, {"Q", 4}, {"C", 6}};
+    int taken[4] = {};
+    for (int t = 0; t < 200000; ++t)
+    {
+        std::string text;
+        for (int n = static_cast<int>(next() % 9); n > 0; --n)
+        {
+            if (next() % 4 == 0)
+                text += '-';
+            for (int digits = static_cast<int>(next() % 9); digits >= 0; --digits)
+                text += static_cast<char>('0' + next() % 10);
+            if (next() % 2 == 0)
+                text += '.';
+            for (int digits = static_cast<int>(next() % 10); digits > 0; --digits)
+                text += static_cast<char>('0' + next() % 10);
+            text += next() % 3 != 0 ? " " : separators[next() % (sizeof separators / sizeof separators[0])];
+        }
+        if (next() % 2 == 0 && !text.empty())
+            text.pop_back();
+        for (int c = 0; c < 4; ++c)
+        {
+            const auto [letter, count] = commands[c];
+            CConverter converter;
+            converter.m_closeSeen = 0;
+            std::string command = letter;
+            std::string_view data = text;
+            const std::string_view args = converter.SplitCommandArgs(command, data);
+            double fast[6] = {};
+            if (!converter.TakePlainArgs(args, fast, count))
+                continue;
+            ++taken[c];
+            ASSERT_EQ(command, letter) << text;
+            ASSERT_EQ(converter.m_closeSeen, 0) << text;
+            CConverter general;
+            general.m_closeSeen = 0;
+            ASSERT_EQ(general.FindNumberEnd(text, count), static_cast<long>(args.size())) << letter << text;
+            ASSERT_EQ(general.m_closeSeen, 0) << text;
+            // A copy is another text, so the readers take the general way.
+            const std::string copy(args);
+            double slow[6] = {};
+            if (count == 1)
+                slow[0] = orbelin::ReadDouble(copy);
+            else if (count == 2)
+                general.ReadNumberPair(copy, slow[0], slow[1]);
+            else if (count == 4)
+                ASSERT_EQ(general.ReadNumbers4(copy, slow), 1) << text;
+            else
+                ASSERT_EQ(general.ReadNumbers6(copy, slow), 1) << text;
+            ASSERT_EQ(std::memcmp(fast, slow, sizeof(double) * static_cast<std::size_t>(count)), 0)
+                << letter << text;
+        }
+    }
+    for (int c = 0; c < 4; ++c)
+        EXPECT_GT(taken[c], 1000) << commands[c].first;
+}
+
 // Long data: every step must consume data and the whole must be read in one pass.
 TEST(PathParserTest, ReadsLongData)
 {

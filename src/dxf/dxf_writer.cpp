@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -104,6 +107,7 @@ void WriteDigits(char* out, std::uint64_t value, int count)
     }
 }
 
+#if !defined(__SSE2__)
 // The eight ASCII digits of value (below 10^8), most significant in the low byte: the halves,
 // quarters and single digits are split in all lanes at once, with multiplications that divide
 // exactly in these ranges (by 100 below 43699, by 10 below 179).
@@ -123,6 +127,57 @@ void StoreDigitWord(char* out, std::uint64_t word)
     word = __builtin_bswap64(word);
 #endif
     std::memcpy(out, &word, sizeof word);
+}
+#endif
+
+#if defined(__SSE2__)
+// The eight digits of value (below 10^8) in the 16-bit lanes, most significant first: the halves by
+// one multiplication, then every lane divides its half by its own power of ten with two high-half
+// multiplications (exact for halves below 10^4) and takes away ten times its left neighbour.
+__m128i EightDigitLanes(std::uint32_t value)
+{
+    const __m128i whole = _mm_cvtsi32_si128(static_cast<int>(value));
+    const __m128i reciprocal = _mm_set1_epi32(static_cast<int>(0xD1B71759u)); // 2^45 / 10^4, rounded up
+    const __m128i high = _mm_srli_epi64(_mm_mul_epu32(whole, reciprocal), 45);
+    const __m128i low = _mm_sub_epi32(whole, _mm_mul_epu32(high, _mm_set1_epi32(10000)));
+    const __m128i halves = _mm_slli_epi64(_mm_unpacklo_epi16(high, low), 2);
+    const __m128i pairs = _mm_unpacklo_epi16(halves, halves);
+    const __m128i spread = _mm_unpacklo_epi32(pairs, pairs);
+    const __m128i divided = _mm_mulhi_epu16(
+        _mm_mulhi_epu16(spread, _mm_setr_epi16(8389, 5243, 13108, -32768, 8389, 5243, 13108, -32768)),
+        _mm_setr_epi16(1 << 7, 1 << 11, 1 << 13, -32768, 1 << 7, 1 << 11, 1 << 13, -32768));
+    return _mm_sub_epi16(divided, _mm_slli_epi64(_mm_mullo_epi16(divided, _mm_set1_epi16(10)), 16));
+}
+#endif
+
+// The sixteen digits of a non-zero fraction (below 10^16) at out, with leading zeros and without
+// trailing ones; returns their end. The buffer takes all sixteen.
+char* PutSixteenDigits(char* out, std::uint64_t fraction)
+{
+#if defined(__SSE2__)
+    const __m128i zeros = _mm_set1_epi8('0');
+    const __m128i digits =
+        _mm_add_epi8(_mm_packus_epi16(EightDigitLanes(static_cast<std::uint32_t>(fraction / 100000000)),
+                                      EightDigitLanes(static_cast<std::uint32_t>(fraction % 100000000))),
+                     zeros);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), digits);
+    // One bit per digit that is not '0'; a non-zero fraction has one, and the last of them ends it.
+    const auto significant =
+        static_cast<unsigned>(~_mm_movemask_epi8(_mm_cmpeq_epi8(digits, zeros)) & 0xFFFF);
+    return out + (32 - __builtin_clz(significant));
+#else
+    const std::uint64_t first = EightDigitWord(static_cast<std::uint32_t>(fraction / 100000000));
+    const std::uint64_t second = EightDigitWord(static_cast<std::uint32_t>(fraction % 100000000));
+    StoreDigitWord(out, first);
+    StoreDigitWord(out + 8, second);
+    // Trailing '0' characters are the word's high bytes that are zero once '0' is taken away. A
+    // non-zero fraction has a non-zero digit, so the first word keeps one if the second has none.
+    constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+    const std::uint64_t secondDigits = second ^ kZeros;
+    if (secondDigits != 0)
+        return out + 16 - __builtin_clzll(secondDigits) / 8;
+    return out + 8 - __builtin_clzll(first ^ kZeros) / 8;
+#endif
 }
 
 // Decimal digits of a value below 10^16.
@@ -222,19 +277,7 @@ std::size_t FormatFast(double value, int decimals, char* buffer)
         return static_cast<std::size_t>(out - buffer);
     }
     if (decimals == kMaxFastDecimals)
-    {
-        const std::uint64_t first = EightDigitWord(static_cast<std::uint32_t>(fraction / 100000000));
-        const std::uint64_t second = EightDigitWord(static_cast<std::uint32_t>(fraction % 100000000));
-        StoreDigitWord(out, first);
-        StoreDigitWord(out + 8, second);
-        // Trailing '0' characters are the word's high bytes that are zero once '0' is taken away.
-        // A non-zero fraction has a non-zero digit, so the first word keeps one if the second has none.
-        constexpr std::uint64_t kZeros = 0x3030303030303030ull;
-        const std::uint64_t secondDigits = second ^ kZeros;
-        if (secondDigits != 0)
-            return static_cast<std::size_t>(out + 16 - __builtin_clzll(secondDigits) / 8 - buffer);
-        return static_cast<std::size_t>(out + 8 - __builtin_clzll(first ^ kZeros) / 8 - buffer);
-    }
+        return static_cast<std::size_t>(PutSixteenDigits(out, fraction) - buffer);
     WriteDigits(out, fraction, decimals);
     // A non-zero fraction has a non-zero digit, so the trimming stops within the decimals.
     int digits = decimals;
@@ -345,15 +388,7 @@ std::size_t FormatSixteen(std::uint64_t bits, char* buffer)
         *out++ = '0';
         return static_cast<std::size_t>(out - buffer);
     }
-    const std::uint64_t first = EightDigitWord(static_cast<std::uint32_t>(fraction / 100000000));
-    const std::uint64_t second = EightDigitWord(static_cast<std::uint32_t>(fraction % 100000000));
-    StoreDigitWord(out, first);
-    StoreDigitWord(out + 8, second);
-    constexpr std::uint64_t kZeros = 0x3030303030303030ull;
-    const std::uint64_t secondDigits = second ^ kZeros;
-    if (secondDigits != 0)
-        return static_cast<std::size_t>(out + 16 - __builtin_clzll(secondDigits) / 8 - buffer);
-    return static_cast<std::size_t>(out + 8 - __builtin_clzll(first ^ kZeros) / 8 - buffer);
+    return static_cast<std::size_t>(PutSixteenDigits(out, fraction) - buffer);
 }
 
 } // namespace

@@ -155,6 +155,8 @@ public:
     int ReadNumbers6(std::string_view args, double values[6]);
     int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc, int& sweep,
                     double& x, double& y);
+    // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
+    bool TakePlainArgs(std::string_view args, double* values, int count);
 
     // ---- path driver -------------------------------------------------------------------------
     int PathElement(const std::string& transform, const std::string& d, const std::string& dashArray,
@@ -254,6 +256,12 @@ public:
     int m_closeSeen = 0;
     int m_closeLeading = 0;
     std::string m_lastCommand;
+    // Numbers read while the last step was cut (nearly every step of real data): its argument text
+    // (start and length) and values, so that they are not scanned and read a second time.
+    const char* m_plainArgsAt = nullptr;
+    std::size_t m_plainArgsSize = 0;
+    int m_plainArgsCount = 0;
+    double m_plainArgs[6] = {};
     int m_fillOption = 1;
     std::string m_markerStartRef;
     std::string m_markerEndRef;
