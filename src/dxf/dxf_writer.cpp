@@ -152,7 +152,7 @@ __m128i EightDigitLanes(std::uint32_t value)
 
 // The sixteen digits of a non-zero fraction (below 10^16) at out, with leading zeros and without
 // trailing ones; returns their end. The buffer takes all sixteen.
-char* PutSixteenDigits(char* out, std::uint64_t fraction)
+[[gnu::always_inline]] inline char* PutSixteenDigits(char* out, std::uint64_t fraction)
 {
 #if defined(__SSE2__)
     const __m128i zeros = _mm_set1_epi8('0');
@@ -190,7 +190,7 @@ int DigitCount(std::uint64_t value)
 }
 
 // The digits of a whole number below 10^16; returns their end. Coordinates mostly have a few.
-char* WriteInteger(char* out, std::uint64_t value)
+[[gnu::always_inline]] inline char* WriteInteger(char* out, std::uint64_t value)
 {
     if (value < 100)
     {
@@ -350,10 +350,14 @@ char* PutCodeLine(char* out, int gc)
     return out;
 }
 
+// The biased exponents FormatSixteen takes: kSixteenFrom to kSixteenFrom + kSixteenRange.
+constexpr unsigned kSixteenFrom = 1012;
+constexpr unsigned kSixteenRange = 46;
+
 // Sixteen decimals of a value whose fraction has 17 to 63 bits (magnitudes from 2^-11 to 2^36,
 // where drawings keep their coordinates): the same arithmetic as FormatFast, but every step fits
 // 64 bits but the one product, and the rounding needs no 128-bit compare.
-std::size_t FormatSixteen(std::uint64_t bits, char* buffer)
+[[gnu::always_inline]] inline std::size_t FormatSixteen(std::uint64_t bits, char* buffer)
 {
     const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
     const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
@@ -398,7 +402,7 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer)
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
-    if (decimals == kMaxFastDecimals && biased - 1012u <= 46u)
+    if (decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange)
         return FormatSixteen(bits, buffer);
     // Magnitudes below 2^52 (the biased exponent below 1075) cover every coordinate a drawing holds.
     if (decimals >= 0 && decimals <= kMaxFastDecimals && ((bits >> 52) & 0x7FF) < 1075)
@@ -646,7 +650,11 @@ private:
         }
         else
         {
-            length = FormatDxfReal(value, m_decimals, out);
+            // The shape of nearly every coordinate takes the short way here, without the dispatch.
+            const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
+            length = m_decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange
+                         ? FormatSixteen(bits, out)
+                         : FormatDxfReal(value, m_decimals, out);
             if (length <= sizeof cached.text)
             {
                 cached.bits = bits;
