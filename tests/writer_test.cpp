@@ -232,6 +232,9 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
     add(-0.0, 0.0, 0.25, 0.25, -0.5);
     add(-0.0, 0.0, 0.25, 0.25, 0.0);
     add(1e15, -1e15, 3.0, 4.0, 0.0);
+    add(7.25, 8.5, 0.0, 0.0, 0.0);
+    add(9.75, 10.5, 0.0, 0.0, 0.0);
+    add(7.25, 8.5, 0.0, 0.0, 0.0);
     for (int i = 0; i < 60000; ++i)
     {
         const double x = i * 0.123456789;
@@ -268,6 +271,25 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
         EXPECT_FALSE(writer.openFailed());
     }
     EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(actualPath)), "");
+
+    // The text made on the calling thread, in turns with records: 999 and 30009 repeat the vertex
+    // before them, which the other way wrote, and 10 repeats 8, the last of the records before the
+    // text of 9.
+    const std::filesystem::path mixedPath = ScratchDir() / "vertices-mixed.dxf";
+    {
+        CDxfWriter writer(mixedPath.string().c_str(), DL_Codes::AC1015);
+        const auto at = [&vertices](std::size_t i) { return vertices.begin() + static_cast<std::ptrdiff_t>(i); };
+        writer.VerticesAsText({at(0), at(2)}, kMinBulge);
+        writer.Vertices({at(2), at(9)}, kMinBulge);
+        writer.VerticesAsText({at(9), at(10)}, kMinBulge);
+        writer.Vertices({at(10), at(999)}, kMinBulge);
+        writer.VerticesAsText({at(999), at(30009)}, kMinBulge);
+        writer.Vertices({at(30009), vertices.end()}, kMinBulge);
+        writer.dxfString(0, "EOF");
+        writer.close();
+        EXPECT_FALSE(writer.openFailed());
+    }
+    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(mixedPath)), "");
 }
 
 // Values longer than a block of records are split over blocks and must come out whole.

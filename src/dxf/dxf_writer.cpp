@@ -30,7 +30,11 @@ __extension__ using Uint128 = unsigned __int128;
 // enough that handing a block over costs nothing, small enough to stay in the cache. A few blocks
 // are in flight at most, so memory stays bounded whatever the drawing.
 constexpr std::size_t kBlockSize = 128 * 1024;
-constexpr std::size_t kBlockCount = 16;
+// Blocks of text (see CDxfWriter::VerticesAsText) fill four times faster than blocks of records, so
+// there are enough for a run of them behind the records still queued.
+constexpr std::size_t kBlockCount = 32;
+// The writing thread counts as behind with this many blocks of records queued (see CSink::Behind).
+constexpr std::size_t kBehindBlocks = 4;
 // The text is written in pieces of about this size (as a copy in 1 MiB blocks would be).
 constexpr std::size_t kOutputSize = 1024 * 1024;
 // The longest code line with its line end: "  -2147483648\n".
@@ -436,6 +440,45 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer)
     return end;
 }
 
+namespace
+{
+
+// The longest text of a vertex: four code lines and four reals, each with its line end.
+constexpr std::size_t kMaxVertexText = 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8;
+
+// A real and its line end at out, as the writing thread puts it; returns the end.
+char* PutRealLine(char* out, double value, int decimals)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (bits == 0)
+    {
+        std::memcpy(out, "0.0\n", 4);
+        return out + 4;
+    }
+    const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
+    const std::size_t length = decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange
+                                   ? FormatSixteen(bits, out)
+                                   : FormatDxfReal(value, decimals, out);
+    out[length] = '\n';
+    return out + length + 1;
+}
+
+// The groups 10, 20, 30 (0), 40 and 41 of a polyline vertex; returns the end.
+char* PutVertexText(char* out, const DxfVertex& vertex, int decimals)
+{
+    std::memcpy(out, " 10\n", 4);
+    out = PutRealLine(out + 4, vertex.x, decimals);
+    std::memcpy(out, " 20\n", 4);
+    out = PutRealLine(out + 4, vertex.y, decimals);
+    std::memcpy(out, " 30\n0.0\n 40\n", 12);
+    out = PutRealLine(out + 12, vertex.startWidth, decimals);
+    std::memcpy(out, " 41\n", 4);
+    return PutRealLine(out + 4, vertex.endWidth, decimals);
+}
+
+} // namespace
+
 // The writing side: takes blocks of records, turns them into text and writes the text. Runs on a
 // thread of its own once the first block is full, so a small document never starts one; if no
 // thread can be started, every block is written at once on the caller's thread instead.
@@ -467,8 +510,9 @@ public:
         return block;
     }
 
-    // Queues a filled block, which returns to the pool once written.
-    void Submit(char* block, std::size_t used)
+    // Queues a filled block, which returns to the pool once written. `records` tells whether it
+    // holds records to turn into text, or text only.
+    void Submit(char* block, std::size_t used, bool records)
     {
         if (!m_thread.joinable() && !m_inline)
             Start();
@@ -481,10 +525,16 @@ public:
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_queue.emplace_back(block, used);
+            m_queue.push_back(CQueued{block, used, records});
+            if (records)
+                m_recordBacklog.fetch_add(1, std::memory_order_relaxed);
         }
         m_changed.notify_all();
     }
+
+    // True when the writing thread has several blocks of records still to turn into text: the
+    // producer is then ahead, and would soon wait for it. Blocks of text only cost a copy.
+    bool Behind() const { return m_recordBacklog.load(std::memory_order_relaxed) >= kBehindBlocks; }
 
     // Waits until everything submitted is in the file (or has failed).
     void Drain()
@@ -547,8 +597,10 @@ private:
             m_changed.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
             if (m_queue.empty())
                 return;
-            const auto [block, used] = m_queue.front();
+            const auto [block, used, records] = m_queue.front();
             m_queue.pop_front();
+            if (records)
+                m_recordBacklog.fetch_sub(1, std::memory_order_relaxed);
             m_busy = true;
             lock.unlock();
             Process(block, used);
@@ -676,9 +728,6 @@ private:
         m_outputUsed += static_cast<std::size_t>(out - start);
     }
 
-    // A vertex's text is at most this long: four code lines and four reals.
-    static constexpr std::size_t kMaxVertexText = 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8;
-
     void EmitVertex(const double (&values)[4])
     {
         if (m_outputUsed + kMaxVertexText > kOutputSize)
@@ -785,7 +834,14 @@ private:
     std::condition_variable m_changed;
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<char*> m_free;
-    std::deque<std::pair<char*, std::size_t>> m_queue;
+    struct CQueued
+    {
+        char* block;
+        std::size_t used;
+        bool records;
+    };
+    std::deque<CQueued> m_queue;
+    std::atomic<std::size_t> m_recordBacklog{0};
     bool m_busy = false;
     bool m_producerWaiting = false;
     bool m_stopping = false;
@@ -817,7 +873,8 @@ int OpenOutput(const char* path)
 // The library's own stream is opened on the null device and never used: every group comes here.
 CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
     : DL_WriterA("/dev/null", dxfVersion),
-      m_sink(std::make_unique<CSink>(OpenOutput(path), dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16))
+      m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
+      m_sink(std::make_unique<CSink>(OpenOutput(path), m_decimals))
 {
     m_block = m_sink->FreshBlock();
 }
@@ -840,7 +897,8 @@ void CDxfWriter::HandOver() const
         CloseText();
     if (m_used == 0)
         return;
-    m_sink->Submit(m_block, m_used);
+    m_sink->Submit(m_block, m_used, m_blockHasRecords);
+    m_blockHasRecords = false;
     m_block = m_sink->FreshBlock();
     m_used = 0;
 }
@@ -871,6 +929,7 @@ void CDxfWriter::dxfReal(int gc, double value) const
         HandOver();
     if (m_openText != 0)
         CloseText();
+    m_blockHasRecords = true;
     char* out = m_block + m_used;
     const auto code = static_cast<std::int32_t>(gc);
     out[0] = kRealTag;
@@ -881,6 +940,12 @@ void CDxfWriter::dxfReal(int gc, double value) const
 
 void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulge) const
 {
+    // The text is made on whichever thread has time for it.
+    if (m_sink->Behind())
+    {
+        VerticesAsText(vertices, minBulge);
+        return;
+    }
     // The writer's state in locals: stores into the block may alias anything, so members would be
     // read back from memory after every one of them.
     char* block = m_block;
@@ -888,6 +953,7 @@ void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulg
     if (m_openText != 0)
         CloseText();
     bool hasLast = m_hasLastVertex;
+    m_blockHasRecords = true;
     double last[4];
     std::memcpy(last, m_lastVertex, sizeof last);
     for (const DxfVertex& vertex : vertices)
@@ -898,6 +964,7 @@ void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulg
         {
             m_used = used;
             HandOver();
+            m_blockHasRecords = true;
             block = m_block;
             used = m_used;
         }
@@ -939,6 +1006,20 @@ void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulg
     m_used = used;
     m_hasLastVertex = hasLast;
     std::memcpy(m_lastVertex, last, sizeof last);
+}
+
+void CDxfWriter::VerticesAsText(const std::vector<DxfVertex>& vertices, double minBulge) const
+{
+    // Text leaves the last vertex of the records as it is, on both sides: a record after it may
+    // still repeat that one.
+    char text[kMaxVertexText];
+    for (const DxfVertex& vertex : vertices)
+    {
+        Reserve(kMaxVertexText);
+        AppendText(text, static_cast<std::size_t>(PutVertexText(text, vertex, m_decimals) - text));
+        if (std::fabs(vertex.bulge) > minBulge)
+            dxfReal(42, vertex.bulge);
+    }
 }
 
 void CDxfWriter::String(int gc, std::string_view value) const

@@ -44,6 +44,9 @@ public:
     // The vertices of a polyline, each as the groups 10, 20, 30 (0), 40 and 41 would be written one
     // by one, then the bulge (group 42) if its magnitude exceeds minBulge.
     void Vertices(const std::vector<DxfVertex>& vertices, double minBulge) const;
+    // The same groups, their text made on the calling thread. Vertices() does this by itself while
+    // the writing thread is behind.
+    void VerticesAsText(const std::vector<DxfVertex>& vertices, double minBulge) const;
 
     // Waits until every group so far is in the file. Done by itself at the document's closing
     // "0 / EOF" group, so that a caller that only knows DL_WriterA (whose close() is not virtual)
@@ -65,6 +68,7 @@ private:
     void String(int gc, std::string_view value) const;
     [[gnu::noinline]] void HandOver() const;
 
+    const int m_decimals;
     std::unique_ptr<CSink> m_sink;
     // The block being filled: records of the groups not yet handed to the sink.
     mutable char* m_block = nullptr;
@@ -74,4 +78,6 @@ private:
     // The last vertex recorded (x, y and the widths), which the next may repeat.
     mutable double m_lastVertex[4] = {};
     mutable bool m_hasLastVertex = false;
+    // The block being filled holds records, not only text.
+    mutable bool m_blockHasRecords = false;
 };
