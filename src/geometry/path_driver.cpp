@@ -112,6 +112,11 @@ void CConverter::ParsePath(const std::string& transform, std::string_view d, CPo
                 command = m_lastCommand;
             }
         }
+        else if (trimmed.size() == 1)
+        {
+            command.resize(1);
+            command[0] = trimmed[0];
+        }
         else
         {
             command.assign(trimmed.data(), trimmed.size());

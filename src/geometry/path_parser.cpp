@@ -48,6 +48,13 @@ bool IsNumberChar(char c)
     return IsDigit(c) || c == '.' || c == 'e' || c == '-';
 }
 
+// A letter that starts a token by itself: not a number character ('e') and not a closepath.
+bool IsCommandLetter(char c)
+{
+    const char lower = static_cast<char>(c | 0x20);
+    return lower >= 'a' && lower <= 'y' && lower != 'e';
+}
+
 // How many numbers the argument text of a drawing command holds; 0 for anything else.
 int NumberCount(const std::string& command)
 {
@@ -350,6 +357,23 @@ std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_
 
 int CConverter::NextPathCommand(std::string_view& args, std::string& command, std::string_view& data)
 {
+    // Nearly every step of real data is a command letter between at most one blank on either side,
+    // then a number: the token is that letter alone, as the general way below would find it.
+    if (data.size() >= 4)
+    {
+        const std::size_t letter = data[0] == ' ' ? 1 : 0;
+        const std::size_t number = letter + (data[letter + 1] == ' ' ? 2 : 1);
+        if (IsCommandLetter(data[letter]) && IsNumberChar(data[number]))
+        {
+            // Written in place: a token is one letter nearly always, so the string keeps its size.
+            command.resize(1);
+            command[0] = data[letter];
+            data.remove_prefix(number);
+            args = SplitCommandArgs(command, data);
+            return 1;
+        }
+    }
+
     // Data starting with ',' or '-' repeats the previous command. Instead of writing that command in
     // front of the data (a copy of the whole rest), it is kept beside it in `head` and the scans read
     // head and tail as one text.
