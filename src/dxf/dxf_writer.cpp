@@ -1011,14 +1011,45 @@ void CDxfWriter::Vertices(const std::vector<DxfVertex>& vertices, double minBulg
 void CDxfWriter::VerticesAsText(const std::vector<DxfVertex>& vertices, double minBulge) const
 {
     // Text leaves the last vertex of the records as it is, on both sides: a record after it may
-    // still repeat that one.
-    char text[kMaxVertexText];
+    // still repeat that one. Within the batch, a vertex equal to the one before (flattened curves
+    // repeat every junction point) copies that one's text while it is still in this thread's block.
+    double last[4] = {};
+    const char* lastText = nullptr;
+    std::size_t lastSize = 0;
     for (const DxfVertex& vertex : vertices)
     {
+        const std::size_t before = m_used;
         Reserve(kMaxVertexText);
-        AppendText(text, static_cast<std::size_t>(PutVertexText(text, vertex, m_decimals) - text));
+        // A block handed over belongs to the writing thread: its text cannot be copied any more.
+        if (m_used < before)
+            lastText = nullptr;
+        if (m_openText == 0)
+        {
+            m_block[m_used] = kTextTag;
+            m_openText = m_used + 1;
+            m_used += kTextHeader;
+        }
+        char* const out = m_block + m_used;
+        const double record[4] = {vertex.x, vertex.y, vertex.startWidth, vertex.endWidth};
+        // Compared by their bits: -0.0 and 0.0 print differently.
+        if (lastText != nullptr && std::memcmp(record, last, sizeof last) == 0)
+        {
+            std::memcpy(out, lastText, lastSize);
+        }
+        else
+        {
+            lastSize = static_cast<std::size_t>(PutVertexText(out, vertex, m_decimals) - out);
+            std::memcpy(last, record, sizeof last);
+        }
+        lastText = out;
+        m_used += lastSize;
         if (std::fabs(vertex.bulge) > minBulge)
+        {
+            const std::size_t beforeBulge = m_used;
             dxfReal(42, vertex.bulge);
+            if (m_used < beforeBulge)
+                lastText = nullptr;
+        }
     }
 }
 
