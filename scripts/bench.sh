@@ -5,7 +5,7 @@
 #   scripts/bench.sh [--no-micro] [--save-reference]
 #
 # Environment: BENCH_SIZES (MB, default "1 10 50"), BENCH_KINDS (default all five), BENCH_RUNS (best of,
-# default 3), BENCH_BUILD (default build-bench), BENCH_CONVERT (another orbelin-convert to measure, for
+# default 5), BENCH_BUILD (default build-bench), BENCH_CONVERT (another orbelin-convert to measure, for
 # a before/after comparison). Drawings and outputs live in $BENCH_BUILD/bench/.
 # Every output's SHA-256 is listed in checksums.txt there; --save-reference keeps the list as the
 # reference that later runs are compared with, so a speed change that alters one byte shows at once.
@@ -15,7 +15,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BENCH_BUILD:-$root/build-bench}"
 sizes="${BENCH_SIZES:-1 10 50}"
 kinds="${BENCH_KINDS:-paths hugepath shapes groups text}"
-runs="${BENCH_RUNS:-3}"
+# Shared machines change speed from one run to the next; conversions and floors alike take the best.
+runs="${BENCH_RUNS:-5}"
 micro=1
 save_reference=0
 for arg in "$@"; do
