@@ -49,8 +49,9 @@ inline DecimalDigits ScanDecimalDigits(std::string_view text, std::size_t from)
 // doubles, so the one division rounds exactly as strtod does for the same decimal text.
 inline double ExactDecimal(std::uint64_t digits, std::size_t fractionDigits)
 {
-    constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // Static: a plain local table would be built on the stack at every call.
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     return static_cast<double>(digits) / kPowersOfTen[fractionDigits];
 }
 
