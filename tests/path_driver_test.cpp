@@ -322,6 +322,8 @@ TEST(PathDriver, NonFiniteNumbersWriteNothingAndEnd)
     CScratchDrawing drawing;
     drawing.converter.PathElement("", "M 0 0 C 1e400 0 0 1e400 5 5 C 0 0 5 5 1e400 5", "", "", "");
     drawing.converter.PathElement("", "M 0 0 L 1e400 5 L 5 5", "", "", "");
+    // Finite, but beyond what a DXF reader takes.
+    drawing.converter.PathElement("", "M 0 0 L 5 2e15", "", "", "");
     drawing.converter.PathElement("", "M 0 0 L 5 5", "", "", "");
     const auto outlines = drawing.Finish();
     ASSERT_EQ(outlines.size(), 1u);

@@ -192,13 +192,19 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
                     (std::fabs(v.bulge) <= kMaxDxfValue);
     if (!writable)
         return false;
+    WriteCheckedLwPolyline(vertices, flags, style);
+    return true;
+}
 
+void CConverter::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style)
+{
+    if (!m_writer || !m_dxf || vertices.empty())
+        return;
     CDxfWriter& dw = *m_writer;
     m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
                          MakeAttributes(*this, style));
     // Written group by group because the library's vertex writer leaves out the widths.
     dw.Vertices(vertices, kMinBulge);
-    return true;
 }
 
 bool CConverter::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)

@@ -373,6 +373,9 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
         };
         const bool mapped = MapsPoints(element);
         std::vector<DxfVertex> vertices(n);
+        // The writability test of every number (as WriteLwPolyline makes it) is made here, while
+        // the numbers are at hand, rather than in a pass of its own.
+        bool writable = IsWritable(width);
         for (std::size_t i = 0; i < n; ++i)
         {
             double x = points[i].x;
@@ -384,6 +387,7 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
             v.y = m_docHeight - y;
             v.startWidth = width;
             v.endWidth = width;
+            writable &= (std::fabs(v.x) <= kMaxDxfValue) & (std::fabs(v.y) <= kMaxDxfValue);
         }
         // The same arithmetic again gives the same values; cheaper than testing every index above.
         first = transformed(0);
@@ -395,7 +399,8 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
         }
         secondToLast = transformed(n - 2);
         last = transformed(n - 1);
-        WriteLwPolyline(vertices, closed ? 1 : 0, EntityStyle{m_strokeAci, -1, m_lineType});
+        if (writable)
+            WriteCheckedLwPolyline(vertices, closed ? 1 : 0, EntityStyle{m_strokeAci, -1, m_lineType});
         m_closeSeen = 0;
     }
 

@@ -190,6 +190,8 @@ public:
     // ---- entity conventions (the only way entities reach the writer) -------------------------
     // Each refuses, writing nothing and returning false, when a number is not IsWritable.
     bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    // The same for vertices whose numbers the caller has found writable (IsWritable) already.
+    void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
     EntityStyle OutlineStyle(const std::string& lineType) const;
