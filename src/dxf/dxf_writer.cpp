@@ -728,16 +728,27 @@ private:
         m_outputUsed += static_cast<std::size_t>(out - start);
     }
 
-    void EmitVertex(const double (&values)[4])
+    // Where the next vertex's text goes, with room for the longest.
+    char* VertexStart()
     {
         if (m_outputUsed + kMaxVertexText > kOutputSize)
             WriteBuffered();
-        char* const start = m_output.get() + m_outputUsed;
-        char* out = start;
+        return m_output.get() + m_outputUsed;
+    }
+
+    // The groups 10 and 20 of a vertex at out; returns the end.
+    char* PutPosition(char* out, double x, double y)
+    {
         std::memcpy(out, " 10\n", 4);
-        out = PutReal(out + 4, values[0]);
+        out = PutReal(out + 4, x);
         std::memcpy(out, " 20\n", 4);
-        out = PutReal(out + 4, values[1]);
+        return PutReal(out + 4, y);
+    }
+
+    void EmitVertex(const double (&values)[4])
+    {
+        char* const start = VertexStart();
+        char* out = PutPosition(start, values[0], values[1]);
         std::memcpy(out, " 30\n0.0\n 40\n", 12);
         out = PutReal(out + 12, values[2]);
         std::memcpy(out, " 41\n", 4);
@@ -748,14 +759,8 @@ private:
     // A vertex without widths: the groups after y are always the same.
     void EmitPoint(const double (&values)[2])
     {
-        if (m_outputUsed + kMaxVertexText > kOutputSize)
-            WriteBuffered();
-        char* const start = m_output.get() + m_outputUsed;
-        char* out = start;
-        std::memcpy(out, " 10\n", 4);
-        out = PutReal(out + 4, values[0]);
-        std::memcpy(out, " 20\n", 4);
-        out = PutReal(out + 4, values[1]);
+        char* const start = VertexStart();
+        char* const out = PutPosition(start, values[0], values[1]);
         static constexpr char kTail[] = " 30\n0.0\n 40\n0.0\n 41\n0.0\n";
         std::memcpy(out, kTail, sizeof kTail - 1);
         NoteVertex(start, out + sizeof kTail - 1);
@@ -772,11 +777,10 @@ private:
 
     void EmitLastVertex()
     {
-        if (m_outputUsed + kMaxVertexText > kOutputSize)
-            WriteBuffered();
+        // Made room for first: that may write the output out and save the last vertex aside.
+        char* const to = VertexStart();
         const char* const from =
             m_lastVertexAt == kVertexSaved ? m_lastVertex.get() : m_output.get() + m_lastVertexAt;
-        char* const to = m_output.get() + m_outputUsed;
         std::memcpy(to, from, m_lastVertexSize);
         m_lastVertexAt = m_outputUsed;
         m_outputUsed += m_lastVertexSize;
