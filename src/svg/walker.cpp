@@ -16,10 +16,15 @@ using orbelin::ReadDouble;
 namespace
 {
 
+// The path data of a path without a "d".
+const std::string kNoPathData;
+
 // The texts one element may hand to its emitter; empty when the attribute is absent.
 struct ElementSlots
 {
-    std::string transform, x, y, x1, y1, x2, y2, cx, cy, r, rx, ry, width, height, points, d;
+    std::string transform, x, y, x1, y1, x2, y2, cx, cy, r, rx, ry, width, height, points;
+    // The path data stays in its attribute: it is most of a drawing's bytes, and only read.
+    const std::string* d = &kNoPathData;
     std::string polylineDash, pathDash, markerStart, markerEnd, href;
     std::string textFontSize, textFontFamily, tspanFontSize, tspanFontFamily;
     int rectFilled = 0;
@@ -242,7 +247,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
             if (firstAttribute)
                 m_fillSet = m_strokeSet = 0;
             if (name == "d")
-                s.d = value;
+                s.d = &value;
             else if (name == "transform")
                 s.transform = value;
             else if (name == "fill")
@@ -435,20 +440,20 @@ void CElementWalker::WalkElement(CXML& node, int n)
         {
             if (m_fillSet == 1 && cv.m_fillOption != 0)
             {
-                cv.FilledPathElement(s.transform, s.d);
+                cv.FilledPathElement(s.transform, *s.d);
                 if (m_strokeSet == 1)
-                    cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                    cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
             }
             else if (m_fillSet == 1)
             {
                 // Without fill entities the shape is still shown, as its outline in the fill colour.
                 const int savedAci = cv.m_strokeAci;
                 cv.m_strokeAci = NearestAci(cv.m_fillRgb);
-                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
                 cv.m_strokeAci = savedAci;
             }
             else
-                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
             m_strokeSet = 0;
         }
         break;
