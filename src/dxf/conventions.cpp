@@ -85,11 +85,6 @@ void WriteEdge(DL_Dxf& dxf, DL_WriterA& dw, const HatchEdge& edge)
 
 } // namespace
 
-bool IsWritable(double v)
-{
-    return std::isfinite(v) && std::fabs(v) <= kMaxDxfValue;
-}
-
 HatchEdge HatchEdge::Line(double x1, double y1, double x2, double y2)
 {
     HatchEdge edge;
@@ -183,13 +178,11 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return false;
-    // Checked before the first group: an entity cut off half-way would corrupt the whole file. The
-    // same test as IsWritable (a NaN compares false), without a branch per number.
+    // Checked before the first group: an entity cut off half-way would corrupt the whole file.
     bool writable = true;
     for (const DxfVertex& v : vertices)
-        writable &= (std::fabs(v.x) <= kMaxDxfValue) & (std::fabs(v.y) <= kMaxDxfValue) &
-                    (std::fabs(v.startWidth) <= kMaxDxfValue) & (std::fabs(v.endWidth) <= kMaxDxfValue) &
-                    (std::fabs(v.bulge) <= kMaxDxfValue);
+        writable &= IsWritable(v.x) & IsWritable(v.y) & IsWritable(v.startWidth) & IsWritable(v.endWidth) &
+                    IsWritable(v.bulge);
     if (!writable)
         return false;
     WriteCheckedLwPolyline(vertices, flags, style);

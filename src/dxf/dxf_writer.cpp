@@ -354,9 +354,12 @@ char* PutCodeLine(char* out, int gc)
     return out;
 }
 
-// The biased exponents FormatSixteen takes: kSixteenFrom to kSixteenFrom + kSixteenRange.
-constexpr unsigned kSixteenFrom = 1012;
-constexpr unsigned kSixteenRange = 46;
+// True for the values FormatSixteen takes: sixteen decimals, biased exponents 1012 to 1058.
+bool TakesSixteen(std::uint64_t bits, int decimals)
+{
+    const auto biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
+    return decimals == kMaxFastDecimals && biased - 1012u <= 46u;
+}
 
 // Sixteen decimals of a value whose fraction has 17 to 63 bits (magnitudes from 2^-11 to 2^36,
 // where drawings keep their coordinates): the same arithmetic as FormatFast, but every step fits
@@ -405,8 +408,7 @@ std::size_t FormatDxfReal(double value, int decimals, char* buffer)
 {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
-    if (decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange)
+    if (TakesSixteen(bits, decimals))
         return FormatSixteen(bits, buffer);
     // Magnitudes below 2^52 (the biased exponent below 1075) cover every coordinate a drawing holds.
     if (decimals >= 0 && decimals <= kMaxFastDecimals && ((bits >> 52) & 0x7FF) < 1075)
@@ -446,7 +448,8 @@ namespace
 // The longest text of a vertex: four code lines and four reals, each with its line end.
 constexpr std::size_t kMaxVertexText = 4 * (kMaxCodeLine + kDxfRealBufferSize + 1) + 8;
 
-// A real and its line end at out, as the writing thread puts it; returns the end.
+// A real and its line end at out; returns the end. The shape of nearly every coordinate takes the
+// short way, without FormatDxfReal's dispatch.
 char* PutRealLine(char* out, double value, int decimals)
 {
     std::uint64_t bits = 0;
@@ -456,10 +459,8 @@ char* PutRealLine(char* out, double value, int decimals)
         std::memcpy(out, "0.0\n", 4);
         return out + 4;
     }
-    const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
-    const std::size_t length = decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange
-                                   ? FormatSixteen(bits, out)
-                                   : FormatDxfReal(value, decimals, out);
+    const std::size_t length =
+        TakesSixteen(bits, decimals) ? FormatSixteen(bits, out) : FormatDxfReal(value, decimals, out);
     out[length] = '\n';
     return out + length + 1;
 }
@@ -694,28 +695,21 @@ private:
         // Polyline vertices repeat many reals: the widths, and the junction point that two flattened
         // curve pieces share. A small cache keyed by the exact bits skips their digits.
         CCachedReal& cached = m_realCache[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kRealCacheBits)];
-        std::size_t length = 0;
         if (cached.length != 0 && cached.bits == bits)
         {
             std::memcpy(out, cached.text, sizeof cached.text);
-            length = cached.length;
+            out[cached.length] = '\n';
+            return out + cached.length + 1;
         }
-        else
+        char* const end = PutRealLine(out, value, m_decimals);
+        const auto length = static_cast<std::size_t>(end - out - 1);
+        if (length <= sizeof cached.text)
         {
-            // The shape of nearly every coordinate takes the short way here, without the dispatch.
-            const unsigned biased = static_cast<unsigned>((bits >> 52) & 0x7FF);
-            length = m_decimals == kMaxFastDecimals && biased - kSixteenFrom <= kSixteenRange
-                         ? FormatSixteen(bits, out)
-                         : FormatDxfReal(value, m_decimals, out);
-            if (length <= sizeof cached.text)
-            {
-                cached.bits = bits;
-                cached.length = static_cast<std::uint32_t>(length);
-                std::memcpy(cached.text, out, length);
-            }
+            cached.bits = bits;
+            cached.length = static_cast<std::uint32_t>(length);
+            std::memcpy(cached.text, out, length);
         }
-        out[length] = '\n';
-        return out + length + 1;
+        return end;
     }
 
     void EmitReal(int gc, double value)

@@ -72,17 +72,22 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
         return false;
     std::vector<char> block(std::size_t{1} << 20);
     const auto blockSize = static_cast<std::streamoff>(block.size());
+    const auto move = [&](std::streamoff from, std::streamoff count)
+    {
+        file.seekg(from);
+        file.read(block.data(), count);
+        file.seekp(from + shift);
+        file.write(block.data(), count);
+    };
+    // From the end when the rest moves towards the end of the file, from the front when it moves
+    // towards the start, so that no byte is overwritten before it has moved.
     if (shift > 0)
     {
         for (std::streamoff stop = end; file && stop > tailStart;)
         {
             const std::streamoff count = std::min(blockSize, stop - tailStart);
-            const std::streamoff from = stop - count;
-            file.seekg(from);
-            file.read(block.data(), count);
-            file.seekp(from + shift);
-            file.write(block.data(), count);
-            stop = from;
+            stop -= count;
+            move(stop, count);
         }
     }
     else if (shift < 0)
@@ -90,10 +95,7 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
         for (std::streamoff from = tailStart; file && from < end;)
         {
             const std::streamoff count = std::min(blockSize, end - from);
-            file.seekg(from);
-            file.read(block.data(), count);
-            file.seekp(from + shift);
-            file.write(block.data(), count);
+            move(from, count);
             from += count;
         }
     }

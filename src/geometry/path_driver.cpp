@@ -387,7 +387,7 @@ void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
             v.y = m_docHeight - y;
             v.startWidth = width;
             v.endWidth = width;
-            writable &= (std::fabs(v.x) <= kMaxDxfValue) & (std::fabs(v.y) <= kMaxDxfValue);
+            writable &= IsWritable(v.x) & IsWritable(v.y);
         }
         // The same arithmetic again gives the same values; cheaper than testing every index above.
         first = transformed(0);

@@ -195,24 +195,47 @@ bool HoldsNoNumber(std::string_view text)
     return true;
 }
 
+// The plain shape of a number at text[from...]: an optional '-', digits, an optional point and
+// digits, 15 digits at most. Gives its value (as strtod would) and where it ends.
+bool ReadPlainDigits(std::string_view text, std::size_t from, double& value, std::size_t& end)
+{
+    const bool negative = from < text.size() && text[from] == '-';
+    const orbelin::DecimalDigits decimal = orbelin::ScanDecimalDigits(text, negative ? from + 1 : from);
+    if (decimal.integerDigits == 0 || decimal.integerDigits + decimal.fractionDigits > 15)
+        return false;
+    const double magnitude = orbelin::ExactDecimal(decimal.value, decimal.fractionDigits);
+    value = negative ? -magnitude : magnitude;
+    end = decimal.end;
+    return true;
+}
+
+// True when the number ending at text[end] ends there for the general way too (no point or 'e'
+// continues it) and no closepath letter comes before the next digit or '-'.
+bool EndsPlainly(std::string_view text, std::size_t end)
+{
+    if (end >= text.size())
+        return true;
+    const char c = text[end];
+    if (c == '.' || c == 'e' || IsClosepath(c))
+        return false;
+    for (std::size_t j = end + 1; j < text.size() && !IsDigit(text[j]) && text[j] != '-'; ++j)
+        if (IsClosepath(text[j]))
+            return false;
+    return true;
+}
+
 // Reads `count` numbers from the front of data when every one has the plain shape and they are
-// joined the plainest way: one blank or comma, or nothing before a '-'. After the last, the run up to
-// the next digit or '-' holds no closepath letter. For such data the cut (the end of the last
-// number) and every value are exactly what ScanNumbers and ReadNumbers give, in one pass instead of
-// three; any other data returns false and goes their way.
+// joined the plainest way: one blank or comma, or nothing before a '-'. For such data the cut (the
+// end of the last number) and every value are exactly what ScanNumbers and ReadNumbers give, in one
+// pass instead of three; any other data returns false and goes their way.
 bool ReadPlainArgs(std::string_view data, int count, double* values, std::size_t& end)
 {
     const std::size_t size = data.size();
     std::size_t i = 0;
     for (int k = 0; k < count; ++k)
     {
-        const bool negative = i < size && data[i] == '-';
-        const orbelin::DecimalDigits decimal = orbelin::ScanDecimalDigits(data, negative ? i + 1 : i);
-        if (decimal.integerDigits == 0 || decimal.integerDigits + decimal.fractionDigits > 15)
+        if (!ReadPlainDigits(data, i, values[k], i))
             return false;
-        const double magnitude = orbelin::ExactDecimal(decimal.value, decimal.fractionDigits);
-        values[k] = negative ? -magnitude : magnitude;
-        i = decimal.end;
         if (k + 1 == count)
             break;
         if (i + 1 >= size)
@@ -230,15 +253,8 @@ bool ReadPlainArgs(std::string_view data, int count, double* values, std::size_t
         if (!IsDigit(data[i]) && !(data[i] == '-' && i + 1 < size && IsDigit(data[i + 1])))
             return false;
     }
-    if (i < size)
-    {
-        const char c = data[i];
-        if (c == '.' || c == 'e' || IsClosepath(c))
-            return false;
-        for (std::size_t j = i + 1; j < size && !IsDigit(data[j]) && data[j] != '-'; ++j)
-            if (IsClosepath(data[j]))
-                return false;
-    }
+    if (!EndsPlainly(data, i))
+        return false;
     end = i;
     return true;
 }
@@ -256,25 +272,12 @@ bool CConverter::TakePlainArgs(std::string_view args, double* values, int count)
 
 bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
 {
-    // Only the shape of nearly every coordinate: an optional '-', digits, an optional point and
-    // digits, then a separator run without closepath letters. Everything else goes the general way.
-    const bool negative = !text.empty() && text[0] == '-';
-    const orbelin::DecimalDigits decimal = orbelin::ScanDecimalDigits(text, negative ? 1 : 0);
-    if (decimal.integerDigits == 0 || decimal.integerDigits + decimal.fractionDigits > 15)
+    double read = 0.0;
+    std::size_t readEnd = 0;
+    if (!ReadPlainDigits(text, 0, read, readEnd) || !EndsPlainly(text, readEnd))
         return false;
-    const std::size_t i = decimal.end;
-    if (i < text.size())
-    {
-        const char c = text[i];
-        if (c == '.' || c == 'e' || IsClosepath(c))
-            return false;
-        for (std::size_t j = i + 1; j < text.size() && !IsDigit(text[j]) && text[j] != '-'; ++j)
-            if (IsClosepath(text[j]))
-                return false;
-    }
-    const double magnitude = orbelin::ExactDecimal(decimal.value, decimal.fractionDigits);
-    value = negative ? -magnitude : magnitude;
-    end = i;
+    value = read;
+    end = readEnd;
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "svg/records.h"
 #include "svg/transform.h"
 
+#include <cmath>
 #include <array>
 #include <memory>
 #include <string>
@@ -65,8 +66,12 @@ using HatchLoop = std::vector<HatchEdge>;
 // Largest magnitude written into a DXF file. Beyond it a CAD program has no precision left, and the
 // writer's fixed 16-decimal formatting would overflow its buffer near 1e238.
 constexpr double kMaxDxfValue = 1.0e15;
-// True when v is finite and within kMaxDxfValue.
-bool IsWritable(double v);
+// True when v is finite and within kMaxDxfValue: one comparison, false for a NaN or an infinity, so
+// that loops over many numbers can combine the answers without a branch each.
+inline bool IsWritable(double v)
+{
+    return std::fabs(v) <= kMaxDxfValue;
+}
 
 constexpr int kMatrixStackSize = 50;
 
