@@ -22,6 +22,8 @@ public:
 
 private:
     bool m_active = false;
+    // Holds the unaligned start of the heap's new memory, untouched, while the heap is prepared.
+    void* m_placeholder = nullptr;
 };
 
 } // namespace orbelin
