@@ -415,6 +415,38 @@ TEST(XmlLoad, ManyAttributesInReverseOrder)
     EXPECT_EQ(attributes.back().GetValue(), std::to_string(count));
 }
 
+// Reading a tag sorts its attributes at once; the result must be what adding them one by one in the
+// order written gives, repeated names (the last one wins) and all, on both sides of the size where
+// the reader changes its way of sorting.
+TEST(XmlLoad, AttributesOfATagEqualAddingThemInTurn)
+{
+    unsigned seed = 12345;
+    const auto next = [&seed](unsigned range)
+    {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    const char* const names[] = {"x", "y", "d", "fill", "Fill", "x1", "id", "style", "a", "b"};
+    for (int round = 0; round < 400; ++round)
+    {
+        const unsigned count = next(40);
+        std::string tag = "<svg><e";
+        CXML expected;
+        for (unsigned i = 0; i < count; ++i)
+        {
+            const std::string name = names[next(10)];
+            const std::string value = std::to_string(i);
+            tag += " " + name + "=\"" + value + "\"";
+            expected.AddAttribute(name, value);
+        }
+        CXML root;
+        ASSERT_EQ(LoadText(tag + "/></svg>", root), 1);
+        ASSERT_EQ(root.m_children.size(), 1u);
+        expected.m_strTag = "e";
+        EXPECT_EQ(Describe(*root.m_children[0]), Describe(expected)) << tag;
+    }
+}
+
 TEST(XmlLoad, TextCrossingWindowBoundaries)
 {
     // The text starts at offset 8, right after "<svg><t>", so each window of it is read whole.

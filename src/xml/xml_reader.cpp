@@ -8,6 +8,7 @@
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -32,17 +33,17 @@ bool IsVisible(char c)
 std::size_t FindBeforeNul(std::string_view window, char c, std::size_t& span)
 {
     span = window.size();
-    for (std::size_t i = 0; i < window.size(); ++i)
+    // Two block searches rather than one loop over the bytes: quoted values (path data) are long.
+    const void* const found = std::memchr(window.data(), c, window.size());
+    const std::size_t at =
+        found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - window.data()) : kNone;
+    const void* const nul = std::memchr(window.data(), '\0', at == kNone ? window.size() : at);
+    if (nul != nullptr)
     {
-        if (window[i] == c)
-            return i;
-        if (window[i] == '\0')
-        {
-            span = i + 1;
-            return kNone;
-        }
+        span = static_cast<std::size_t>(static_cast<const char*>(nul) - window.data()) + 1;
+        return kNone;
     }
-    return kNone;
+    return at;
 }
 
 bool IsDeclaration(std::string_view tag)
@@ -84,12 +85,13 @@ CTagShape ReadTagShape(std::string_view tag)
     return shape;
 }
 
-// The attributes of a start tag in the order written. The final character of the tag (and the
-// slash of a self-closing one) is not part of the attribute text.
-std::vector<std::pair<std::string_view, std::string_view>> ReadTagAttributes(std::string_view tag,
-                                                                             const CTagShape& shape)
+using CAttributeViews = std::vector<std::pair<std::string_view, std::string_view>>;
+
+// The attributes of a start tag in the order written, into found. The final character of the tag
+// (and the slash of a self-closing one) is not part of the attribute text.
+void ReadTagAttributes(std::string_view tag, const CTagShape& shape, CAttributeViews& found)
 {
-    std::vector<std::pair<std::string_view, std::string_view>> found;
+    found.clear();
     const std::size_t begin = 1 + shape.name.size();
     const std::size_t end = tag.size() - (shape.selfClosing ? 2 : 1);
     std::string_view rest = begin < end ? orbelin::Trim(tag.substr(begin, end - begin)) : std::string_view();
@@ -112,7 +114,28 @@ std::vector<std::pair<std::string_view, std::string_view>> ReadTagAttributes(std
         found.emplace_back(orbelin::Trim(rest.substr(0, equals)), rest.substr(open + 1, close - open - 1));
         rest = orbelin::TrimLeft(rest.substr(close + 1));
     }
-    return found;
+}
+
+// Stable: of a repeated name, the last one written stays last.
+void SortByName(CAttributeViews& found)
+{
+    const auto byName = [](const auto& a, const auto& b) { return a.first < b.first; };
+    // The few attributes of an ordinary tag are sorted in place; std::stable_sort would take a
+    // buffer from the heap for each element.
+    constexpr std::size_t kSortedInPlace = 16;
+    if (found.size() > kSortedInPlace)
+    {
+        std::stable_sort(found.begin(), found.end(), byName);
+        return;
+    }
+    for (std::size_t i = 1; i < found.size(); ++i)
+    {
+        const auto moving = found[i];
+        std::size_t j = i;
+        for (; j > 0 && byName(moving, found[j - 1]); --j)
+            found[j] = found[j - 1];
+        found[j] = moving;
+    }
 }
 
 // The end tag an element of this name waits for, compared without building it.
@@ -122,11 +145,12 @@ bool IsEndTagOf(std::string_view tag, std::string_view name)
            tag.substr(2, name.size()) == name;
 }
 
-// ReadMarkup with the choice of dropping the character data instead of collecting it: used where
-// the text would be thrown away anyway (before the document element, inside skipped elements),
-// so a huge text there costs no memory.
-std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
+// ReadMarkup into `tag`, whose memory serves tag after tag, with the choice of dropping the character
+// data instead of collecting it: used where the text would be thrown away anyway (before the
+// document element, inside skipped elements), so a huge text there costs no memory.
+void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string& tag)
 {
+    tag.clear();
     // Phase 1: character data up to the '<' of the next tag. A double quote starts a run in which
     // '<' is not markup, so a quoted "a<b" in a text stays text.
     bool quotedRun = false;
@@ -137,7 +161,7 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         if (window.empty())
         {
             element.m_bEndOfInput = 1;
-            return std::string();
+            return;
         }
         std::size_t span = window.size();
         if (quotedRun)
@@ -219,7 +243,7 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         Double,
         Single
     };
-    std::string tag = "<";
+    tag += '<';
 
     // Comments and CDATA sections run to their own terminator. Read by the quote rules, an apostrophe
     // in a comment ("the drawing's frame") would open a value that no later quote closes and swallow
@@ -238,17 +262,17 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
                 tag.append(rest);
                 file.Seek(start + rest.size());
                 element.m_bEndOfInput = 1;
-                return tag;
+                return;
             }
             tag.append(rest.substr(0, end + closer.size()));
             file.Seek(start + end + closer.size());
-            return tag;
+            return;
         }
     }
 
     // Room for a whole window at once, rather than growing the tag piece by piece: most tags fit,
     // and the memory is taken again by the next tag.
-    tag.reserve(file.Window().size() + 2);
+    tag.reserve(CInputFile::kWindowSize + 2);
 
     CQuote quote = CQuote::None;
     for (;;)
@@ -258,7 +282,7 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         if (window.empty())
         {
             element.m_bEndOfInput = 1;
-            return tag;
+            return;
         }
         std::size_t span = window.size();
         if (quote == CQuote::Double)
@@ -325,7 +349,7 @@ std::string ReadMarkupFor(CInputFile& file, CXML& element, bool keepText)
         {
             tag.append(window.substr(0, gt + 1));
             file.Seek(start + gt + 1);
-            return tag;
+            return;
         }
         if (opening != kNone)
         {
@@ -349,9 +373,10 @@ void SkipContent(CInputFile& file, CXML& element)
 {
     std::string openNames(element.m_strTag);
     std::vector<std::size_t> nameStarts{0};
+    std::string markup;
     while (!nameStarts.empty())
     {
-        const std::string markup = ReadMarkupFor(file, element, false);
+        ReadMarkupInto(file, element, false, markup);
         if (IsEndTagOf(markup, std::string_view(openNames).substr(nameStarts.back())))
         {
             openNames.resize(nameStarts.back());
@@ -446,7 +471,9 @@ std::string DecodeEntities(const std::string& text)
 
 std::string ReadMarkup(CInputFile& file, CXML& element)
 {
-    return ReadMarkupFor(file, element, true);
+    std::string tag;
+    ReadMarkupInto(file, element, true, tag);
+    return tag;
 }
 
 void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
@@ -471,9 +498,10 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
 
     // Sorted once rather than inserted one by one: equal to AddAttribute in turn (the last value
     // of a repeated name wins), without the quadratic cost on a tag with very many attributes.
-    auto found = ReadTagAttributes(text, shape);
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Read in full before any child is parsed, so one list serves every element of the thread.
+    thread_local CAttributeViews found;
+    ReadTagAttributes(text, shape, found);
+    SortByName(found);
     m_attributes.reserve(found.size());
     for (std::size_t i = 0; i < found.size(); ++i)
     {
@@ -481,11 +509,17 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
             continue;
         m_attributes.emplace_back(std::string(found[i].first), std::string(found[i].second));
     }
+    // A tag of a great many attributes does not keep its list's memory for the thread's lifetime.
+    constexpr std::size_t kListKept = 1024;
+    if (found.capacity() > kListKept)
+        CAttributeViews().swap(found);
 
     if (shape.selfClosing)
         return;
 
-    std::string markup = ReadMarkup(file, *this);
+    // One buffer for the tags of this element's children: each is read in full before the next.
+    std::string markup;
+    ReadMarkupInto(file, *this, true, markup);
     if (!IsEndTagOf(markup, m_strTag))
     {
         while (!m_bEndOfInput)
@@ -499,7 +533,7 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
                 if (!child->m_strTag.empty() && depth + 1 <= kMaxXmlDepth)
                     AddChild(std::move(child));
             }
-            markup = ReadMarkup(file, *this);
+            ReadMarkupInto(file, *this, true, markup);
             if (IsEndTagOf(markup, m_strTag))
                 break;
         }
@@ -513,14 +547,15 @@ int Load(CInputFile& file, const std::string& rootName, CXML& root)
     root.m_strTag = rootName;
     root.m_bEndOfInput = 0;
     // Character data before the document element is dropped, so it is not even collected.
-    std::string tag = ReadMarkupFor(file, root, false);
+    std::string tag;
+    ReadMarkupInto(file, root, false, tag);
     while (IsDeclaration(tag))
-        tag = ReadMarkupFor(file, root, false);
+        ReadMarkupInto(file, root, false, tag);
     while (!root.m_bEndOfInput)
     {
         if (IsStartOf(tag, rootName))
             break;
-        tag = ReadMarkupFor(file, root, false);
+        ReadMarkupInto(file, root, false, tag);
     }
     root.m_strText.clear();
     if (root.m_bEndOfInput)
