@@ -14,8 +14,9 @@ targets=("$@")
 parallel="${FUZZ_PARALLEL:-$(nproc)}"
 build="$root/build-fuzz"
 
+# Optimised, but with assertions on: an assertion that fails is a finding too.
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELIN_FUZZ=ON \
-    -DORBELIN_BUILD_TESTS=OFF -DORBELIN_BUILD_GUI=OFF >/dev/null
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" -DORBELIN_BUILD_TESTS=OFF -DORBELIN_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target orbelin_fuzzers
 mkdir -p "$build/findings"
 

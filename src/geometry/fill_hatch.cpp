@@ -75,7 +75,7 @@ void CConverter::CollectFillLoop(CPointList& points, const std::string& transfor
     points.clear();
 }
 
-int CConverter::FilledPathElement(const std::string& transform, const std::string& d)
+int CConverter::FilledPathElement(const std::string& transform, std::string_view d)
 {
     const EntityStyle style = FillStyle();
 

@@ -53,7 +53,7 @@ double CConverter::ScaleStrokeWidth(double width, const CMatrix& m) const
     return scaled;
 }
 
-int CConverter::PathElement(const std::string& transform, const std::string& d, const std::string& dashArray,
+int CConverter::PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
                             const std::string& markerStart, const std::string& markerEnd)
 {
     m_markerStartRef = markerStart;

@@ -101,15 +101,15 @@ public:
     // Stores a new stroke colour; the colour index is recomputed only when the RGB changes.
     void SetStrokeRgb(int rgb);
     // The rectangle style reader: 1 when it stored a fill colour (the rectangle counts as filled).
-    int ApplyRectStyle(const std::string& style);
+    int ApplyRectStyle(std::string_view style);
     // The text style reader: empties both outputs, then reads fill (stroke and fill colour),
     // font-family and font-size.
-    void ApplyTextStyle(const std::string& style, std::string& fontFamily, std::string& fontSize);
+    void ApplyTextStyle(std::string_view style, std::string& fontFamily, std::string& fontSize);
 
     // ---- transforms --------------------------------------------------------------------------
     void PushGroupMatrix();
     void PopGroupMatrix();
-    void ParseGroupTransform(const std::string& text);
+    void ParseGroupTransform(std::string_view text);
     // Applies the open group matrices, innermost first; nothing before any group transform was seen.
     // Inline, as MapPoint: every vertex passes here, and most drawings have no group transform.
     void ApplyGroupMatrices(double& x, double& y) const
@@ -145,7 +145,7 @@ public:
     void AddSymbol(const std::string& pathData, const std::string& id);
 
     // ---- walker support ----------------------------------------------------------------------
-    void ParseViewBox(const std::string& viewBox);
+    void ParseViewBox(std::string_view viewBox);
 
     // ---- path-data parser --------------------------------------------------------------------
     // Produces the next step of the remaining data: 1 with command and args set, 0 when none is left.
@@ -164,7 +164,7 @@ public:
     bool TakePlainArgs(std::string_view args, double* values, int count);
 
     // ---- path driver -------------------------------------------------------------------------
-    int PathElement(const std::string& transform, const std::string& d, const std::string& dashArray,
+    int PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
                     const std::string& markerStart, const std::string& markerEnd);
     // accumulate set: subpaths are never handed on. loops given: subpaths go to CollectFillLoop.
     void ParsePath(const std::string& transform, std::string_view d, CPointList& points, int accumulate,
@@ -174,7 +174,7 @@ public:
     static int PointsEqual(const CPointData& a, const CPointData& b);
 
     // ---- filled paths ------------------------------------------------------------------------
-    int FilledPathElement(const std::string& transform, const std::string& d);
+    int FilledPathElement(const std::string& transform, std::string_view d);
     void CollectFillLoop(CPointList& points, const std::string& transform, std::vector<CPolylinedata>& loops);
     static int HasArea(const CPointList& points);
     static int IsCollinear(const CPointData& p0, const CPointData& p1, const CPointData& p2);

@@ -175,7 +175,7 @@ void CConverter::CollectLayerNames(const CXML& node)
             {
                 if (attribute.m_strName != "id")
                     continue;
-                const std::string_view id = orbelin::Trim(attribute.m_strValue);
+                const std::string_view id = orbelin::Trim(attribute.GetValue());
                 if (!id.empty())
                     m_layerNames.emplace_back(id);
             }
@@ -199,11 +199,11 @@ void CConverter::CollectDefinition(const CXML& node)
     for (const CAttribute& attribute : node.m_attributes)
     {
         if (attribute.m_strName == "id")
-            id = attribute.m_strValue;
+            id = attribute.GetValue();
         else if (isMarker && attribute.m_strName == "refX")
-            refX = attribute.m_strValue;
+            refX = attribute.GetValue();
         else if (isMarker && attribute.m_strName == "refY")
-            refY = attribute.m_strValue;
+            refY = attribute.GetValue();
     }
 
     // Only direct path children count; a later path overwrites each attribute it has on its own.
@@ -216,9 +216,9 @@ void CConverter::CollectDefinition(const CXML& node)
         for (const CAttribute& attribute : child->m_attributes)
         {
             if (attribute.m_strName == "d")
-                pathData = attribute.m_strValue;
+                pathData = attribute.GetValue();
             else if (attribute.m_strName == "transform")
-                pathTransform = attribute.m_strValue;
+                pathTransform = attribute.GetValue();
         }
     }
 

@@ -274,7 +274,7 @@ void CConverter::SetStrokeRgb(int rgb)
     m_strokeAci = NearestAci(rgb);
 }
 
-int CConverter::ApplyRectStyle(const std::string& style)
+int CConverter::ApplyRectStyle(std::string_view style)
 {
     int filled = 0;
     std::string value;
@@ -289,7 +289,7 @@ int CConverter::ApplyRectStyle(const std::string& style)
     return filled;
 }
 
-void CConverter::ApplyTextStyle(const std::string& style, std::string& fontFamily, std::string& fontSize)
+void CConverter::ApplyTextStyle(std::string_view style, std::string& fontFamily, std::string& fontSize)
 {
     fontFamily.clear();
     fontSize.clear();

@@ -137,7 +137,7 @@ void CConverter::PopGroupMatrix()
         --m_matrixDepth;
 }
 
-void CConverter::ParseGroupTransform(const std::string& text)
+void CConverter::ParseGroupTransform(std::string_view text)
 {
     if (text.empty())
         return;

@@ -16,15 +16,12 @@ using orbelin::ReadDouble;
 namespace
 {
 
-// The path data of a path without a "d".
-const std::string kNoPathData;
-
 // The texts one element may hand to its emitter; empty when the attribute is absent.
 struct ElementSlots
 {
     std::string transform, x, y, x1, y1, x2, y2, cx, cy, r, rx, ry, width, height, points;
-    // The path data stays in its attribute: it is most of a drawing's bytes, and only read.
-    const std::string* d = &kNoPathData;
+    // The path data stays where the reader left it: it is most of a drawing's bytes, and only read.
+    std::string_view d;
     std::string polylineDash, pathDash, markerStart, markerEnd, href;
     std::string textFontSize, textFontFamily, tspanFontSize, tspanFontFamily;
     int rectFilled = 0;
@@ -73,7 +70,7 @@ Tag Classify(const std::string& tag)
 }
 
 // memchr rather than a loop over the characters: path data is most of a large drawing's bytes.
-unsigned long Occurrences(const std::string& text, char letter)
+unsigned long Occurrences(std::string_view text, char letter)
 {
     unsigned long count = 0;
     const char* at = text.data();
@@ -105,7 +102,7 @@ unsigned long ExpectedHandles(const CXML& root)
             for (const CAttribute& attribute : node->m_attributes)
                 if (attribute.m_strName == "d")
                     subpaths +=
-                        Occurrences(attribute.m_strValue, 'M') + Occurrences(attribute.m_strValue, 'm');
+                        Occurrences(attribute.GetValue(), 'M') + Occurrences(attribute.GetValue(), 'm');
             count += std::max(subpaths, 1ul);
             break;
         }
@@ -140,16 +137,16 @@ void CElementWalker::WalkElement(CXML& node, int n)
     ElementSlots s;
 
     // A colour value: "none" changes nothing at all; anything else is parsed and stored.
-    auto fillColour = [&](const std::string& value) {
+    auto fillColour = [&](std::string_view value) {
         if (value == "none")
             return false;
-        cv.m_fillRgb = ParseColor(value);
+        cv.m_fillRgb = ParseColor(std::string(value));
         return true;
     };
-    auto strokeColour = [&](const std::string& value) {
+    auto strokeColour = [&](std::string_view value) {
         if (value == "none")
             return false;
-        cv.SetStrokeRgb(ParseColor(value));
+        cv.SetStrokeRgb(ParseColor(std::string(value)));
         return true;
     };
 
@@ -185,7 +182,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
     for (const CAttribute& attribute : node.m_attributes)
     {
         const std::string& name = attribute.GetName();
-        const std::string& value = attribute.GetValue();
+        const std::string_view value = attribute.GetValue();
         switch (tag)
         {
         case Tag::Svg:
@@ -247,7 +244,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
             if (firstAttribute)
                 m_fillSet = m_strokeSet = 0;
             if (name == "d")
-                s.d = &value;
+                s.d = value;
             else if (name == "transform")
                 s.transform = value;
             else if (name == "fill")
@@ -440,20 +437,20 @@ void CElementWalker::WalkElement(CXML& node, int n)
         {
             if (m_fillSet == 1 && cv.m_fillOption != 0)
             {
-                cv.FilledPathElement(s.transform, *s.d);
+                cv.FilledPathElement(s.transform, s.d);
                 if (m_strokeSet == 1)
-                    cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
+                    cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
             }
             else if (m_fillSet == 1)
             {
                 // Without fill entities the shape is still shown, as its outline in the fill colour.
                 const int savedAci = cv.m_strokeAci;
                 cv.m_strokeAci = NearestAci(cv.m_fillRgb);
-                cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
+                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
                 cv.m_strokeAci = savedAci;
             }
             else
-                cv.PathElement(s.transform, *s.d, s.pathDash, s.markerStart, s.markerEnd);
+                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
             m_strokeSet = 0;
         }
         break;
@@ -516,7 +513,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
     }
 }
 
-void CConverter::ParseViewBox(const std::string& viewBox)
+void CConverter::ParseViewBox(std::string_view viewBox)
 {
     // Blanks (any byte up to 32) separate the numbers like commas; an empty piece between two
     // separators reads as 0 and takes a place. Missing values are 0, except that a missing fourth

@@ -3,6 +3,7 @@
 
 #include "platform/byte_buffer.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,16 +20,20 @@ public:
     void OpenText(std::string text);
 
     std::size_t GetPosition() const { return m_position; }
-    std::size_t GetLength() const { return m_data.View().size(); }
+    std::size_t GetLength() const { return m_text.size(); }
     // Absolute seek from the start; clamped to the end.
     void Seek(std::size_t position) { m_position = position < GetLength() ? position : GetLength(); }
     // The next up to kWindowSize bytes from the current position (empty at the end). The position
     // does not move: the reader seeks to just after what it consumed.
     std::string_view Window() const;
     // The whole file, for the raw-text pre-pass.
-    std::string_view Text() const { return m_data.View(); }
+    std::string_view Text() const { return m_text; }
+    // Shares the bytes of Text(): they stay valid while the returned owner lives, even after this
+    // file is opened again or destroyed.
+    std::shared_ptr<const void> TextOwner() const { return m_data; }
 
 private:
-    orbelin::CByteBuffer m_data;
+    std::shared_ptr<orbelin::CByteBuffer> m_data = std::make_shared<orbelin::CByteBuffer>();
+    std::string_view m_text;
     std::size_t m_position = 0;
 };

@@ -12,6 +12,7 @@ CXML::~CXML()
 void CXML::Clear()
 {
     m_attributes.clear();
+    m_textOwner.reset();
 
     // The subtree is flattened into one list before anything is destroyed, so every element dies
     // childless: a destructor that recursed once per level would let a deeply nested tree (built by
@@ -58,7 +59,7 @@ void CXML::AddAttribute(const std::string& name, const std::string& value)
                          [](const CAttribute& a, const std::string& n) { return a.m_strName < n; });
     if (at != m_attributes.end() && at->m_strName == name)
     {
-        at->m_strValue = value;
+        at->SetValue(value);
         return;
     }
     m_attributes.insert(at, CAttribute(name, value));

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CInputFile;
@@ -12,13 +13,34 @@ class CAttribute
 {
 public:
     CAttribute() = default;
+    // The value is kept by the attribute.
     CAttribute(std::string name, std::string value) : m_strName(std::move(name)), m_strValue(std::move(value)) {}
+    // The value stays where it is: in the text of the file the element was read from, which the
+    // element keeps alive. A drawing's path data is most of its bytes.
+    static CAttribute InText(std::string name, std::string_view text)
+    {
+        CAttribute attribute;
+        attribute.m_strName = std::move(name);
+        attribute.m_text = text;
+        attribute.m_viewed = true;
+        return attribute;
+    }
 
     const std::string& GetName() const { return m_strName; }
-    const std::string& GetValue() const { return m_strValue; }
+    // Between the quotes, exactly as written.
+    std::string_view GetValue() const { return m_viewed ? m_text : std::string_view(m_strValue); }
+    void SetValue(std::string value)
+    {
+        m_strValue = std::move(value);
+        m_viewed = false;
+    }
 
-    std::string m_strName;  // as written in the tag, trimmed
-    std::string m_strValue; // between the quotes, exactly as written
+    std::string m_strName; // as written in the tag, trimmed
+
+private:
+    std::string m_strValue;
+    std::string_view m_text;
+    bool m_viewed = false;
 };
 
 class CXML;
@@ -47,6 +69,9 @@ public:
     // Builds the element from the text of its start tag and, unless it is self-closing, reads its
     // content up to the matching end tag from the file. depth is the nesting level of this element.
     void Parse(const std::string& tag, CInputFile& file, int depth = 0);
+    // The same for a tag the reader took from the file at tagAt: the attribute values are then
+    // left in the file's text rather than copied.
+    void Parse(const std::string& tag, std::size_t tagAt, CInputFile& file, int depth);
 
     CXMLList m_children;
     std::string m_strTag;
@@ -54,6 +79,8 @@ public:
     std::string m_strText;
     int m_bEndOfInput = 0;
     CAttributeList m_attributes;
+    // The file's text, while attribute values of this element are views into it.
+    std::shared_ptr<const void> m_textOwner;
 };
 
 // Elements nested deeper than this are read past without being kept, so that a hostile file cannot

@@ -8,6 +8,7 @@
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -148,9 +149,13 @@ bool IsEndTagOf(std::string_view tag, std::string_view name)
 // ReadMarkup into `tag`, whose memory serves tag after tag, with the choice of dropping the character
 // data instead of collecting it: used where the text would be thrown away anyway (before the
 // document element, inside skipped elements), so a huge text there costs no memory.
-void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string& tag)
+// tagAt receives the position of the tag's '<' in the file (kNone when there is no tag). Each byte
+// of the tag is the file's byte at the same distance from there: only quote characters are
+// replaced, one for one. So a value between two quotes of the tag is also that text of the file.
+void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string& tag, std::size_t& tagAt)
 {
     tag.clear();
+    tagAt = kNone;
     // Phase 1: character data up to the '<' of the next tag. A double quote starts a run in which
     // '<' is not markup, so a quoted "a<b" in a text stays text.
     bool quotedRun = false;
@@ -244,6 +249,7 @@ void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string&
         Single
     };
     tag += '<';
+    tagAt = file.GetPosition() - 1;
 
     // Comments and CDATA sections run to their own terminator. Read by the quote rules, an apostrophe
     // in a comment ("the drawing's frame") would open a value that no later quote closes and swallow
@@ -374,9 +380,10 @@ void SkipContent(CInputFile& file, CXML& element)
     std::string openNames(element.m_strTag);
     std::vector<std::size_t> nameStarts{0};
     std::string markup;
+    std::size_t markupAt = kNone;
     while (!nameStarts.empty())
     {
-        ReadMarkupInto(file, element, false, markup);
+        ReadMarkupInto(file, element, false, markup, markupAt);
         if (IsEndTagOf(markup, std::string_view(openNames).substr(nameStarts.back())))
         {
             openNames.resize(nameStarts.back());
@@ -472,11 +479,17 @@ std::string DecodeEntities(const std::string& text)
 std::string ReadMarkup(CInputFile& file, CXML& element)
 {
     std::string tag;
-    ReadMarkupInto(file, element, true, tag);
+    std::size_t tagAt = kNone;
+    ReadMarkupInto(file, element, true, tag, tagAt);
     return tag;
 }
 
 void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
+{
+    Parse(tag, kNone, file, depth);
+}
+
+void CXML::Parse(const std::string& tag, std::size_t tagAt, CInputFile& file, int depth)
 {
     Clear();
     const std::string_view text = tag.empty() ? std::string_view(" ") : std::string_view(tag);
@@ -503,11 +516,26 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
     ReadTagAttributes(text, shape, found);
     SortByName(found);
     m_attributes.reserve(found.size());
+    const std::string_view fileText = file.Text();
+    const bool inFile = tagAt != kNone && tagAt <= fileText.size() && text.size() <= fileText.size() - tagAt;
+    if (inFile)
+        m_textOwner = file.TextOwner();
     for (std::size_t i = 0; i < found.size(); ++i)
     {
         if (i + 1 < found.size() && found[i + 1].first == found[i].first)
             continue;
-        m_attributes.emplace_back(std::string(found[i].first), std::string(found[i].second));
+        const std::string_view value = found[i].second;
+        if (inFile)
+        {
+            const auto offset = static_cast<std::size_t>(value.data() - text.data());
+            const std::string_view inText = fileText.substr(tagAt + offset, value.size());
+            assert(inText == value);
+            m_attributes.push_back(CAttribute::InText(std::string(found[i].first), inText));
+        }
+        else
+        {
+            m_attributes.emplace_back(std::string(found[i].first), std::string(value));
+        }
     }
     // A tag of a great many attributes does not keep its list's memory for the thread's lifetime.
     constexpr std::size_t kListKept = 1024;
@@ -519,7 +547,8 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
 
     // One buffer for the tags of this element's children: each is read in full before the next.
     std::string markup;
-    ReadMarkupInto(file, *this, true, markup);
+    std::size_t markupAt = kNone;
+    ReadMarkupInto(file, *this, true, markup, markupAt);
     if (!IsEndTagOf(markup, m_strTag))
     {
         while (!m_bEndOfInput)
@@ -528,12 +557,12 @@ void CXML::Parse(const std::string& tag, CInputFile& file, int depth)
             if (!IsDeclaration(markup) && markup.size() > 1)
             {
                 auto child = std::make_unique<CXML>();
-                child->Parse(markup, file, depth + 1);
+                child->Parse(markup, markupAt, file, depth + 1);
                 // An element without a name is dropped with its content; so is one too deep to keep.
                 if (!child->m_strTag.empty() && depth + 1 <= kMaxXmlDepth)
                     AddChild(std::move(child));
             }
-            ReadMarkupInto(file, *this, true, markup);
+            ReadMarkupInto(file, *this, true, markup, markupAt);
             if (IsEndTagOf(markup, m_strTag))
                 break;
         }
@@ -548,19 +577,20 @@ int Load(CInputFile& file, const std::string& rootName, CXML& root)
     root.m_bEndOfInput = 0;
     // Character data before the document element is dropped, so it is not even collected.
     std::string tag;
-    ReadMarkupInto(file, root, false, tag);
+    std::size_t tagAt = kNone;
+    ReadMarkupInto(file, root, false, tag, tagAt);
     while (IsDeclaration(tag))
-        ReadMarkupInto(file, root, false, tag);
+        ReadMarkupInto(file, root, false, tag, tagAt);
     while (!root.m_bEndOfInput)
     {
         if (IsStartOf(tag, rootName))
             break;
-        ReadMarkupInto(file, root, false, tag);
+        ReadMarkupInto(file, root, false, tag, tagAt);
     }
     root.m_strText.clear();
     if (root.m_bEndOfInput)
         return 0;
-    root.Parse(tag, file, 0);
+    root.Parse(tag, tagAt, file, 0);
     // Only the document element's own text: attribute values and nested texts keep their
     // references as written.
     root.m_strText = DecodeEntities(root.m_strText);
