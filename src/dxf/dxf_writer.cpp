@@ -465,18 +465,41 @@ char* PutRealLine(char* out, double value, int decimals)
     return out + length + 1;
 }
 
-// The groups 10, 20, 30 (0), 40 and 41 of a polyline vertex; returns the end.
-char* PutVertexText(char* out, const DxfVertex& vertex, int decimals)
+// The groups 10 and 20 of a polyline vertex; returns the end.
+char* PutPositionText(char* out, double x, double y, int decimals)
 {
     std::memcpy(out, " 10\n", 4);
-    out = PutRealLine(out + 4, vertex.x, decimals);
+    out = PutRealLine(out + 4, x, decimals);
     std::memcpy(out, " 20\n", 4);
-    out = PutRealLine(out + 4, vertex.y, decimals);
-    std::memcpy(out, " 30\n0.0\n 40\n", 12);
-    out = PutRealLine(out + 12, vertex.startWidth, decimals);
-    std::memcpy(out, " 41\n", 4);
-    return PutRealLine(out + 4, vertex.endWidth, decimals);
+    return PutRealLine(out + 4, y, decimals);
 }
+
+// The groups 30 (0), 40 and 41 that follow a vertex's position. A polyline's vertices share their
+// widths, so the text is made once for each change of them.
+class CWidthText
+{
+public:
+    // The text for these widths (compared by their bits: -0.0 and 0.0 print differently).
+    std::string_view For(const double (&widths)[2], int decimals)
+    {
+        if (m_size == 0 || std::memcmp(widths, m_widths, sizeof m_widths) != 0)
+        {
+            std::memcpy(m_widths, widths, sizeof m_widths);
+            char* out = m_text;
+            std::memcpy(out, " 30\n0.0\n 40\n", 12);
+            out = PutRealLine(out + 12, widths[0], decimals);
+            std::memcpy(out, " 41\n", 4);
+            out = PutRealLine(out + 4, widths[1], decimals);
+            m_size = static_cast<std::size_t>(out - m_text);
+        }
+        return {m_text, m_size};
+    }
+
+private:
+    double m_widths[2] = {};
+    std::size_t m_size = 0;
+    char m_text[16 + 2 * (kDxfRealBufferSize + 1)];
+};
 
 } // namespace
 
@@ -1014,6 +1037,7 @@ void CDxfWriter::VerticesAsText(const std::vector<DxfVertex>& vertices, double m
     double last[4] = {};
     const char* lastText = nullptr;
     std::size_t lastSize = 0;
+    CWidthText widthText;
     for (const DxfVertex& vertex : vertices)
     {
         const std::size_t before = m_used;
@@ -1036,7 +1060,10 @@ void CDxfWriter::VerticesAsText(const std::vector<DxfVertex>& vertices, double m
         }
         else
         {
-            lastSize = static_cast<std::size_t>(PutVertexText(out, vertex, m_decimals) - out);
+            char* const end = PutPositionText(out, vertex.x, vertex.y, m_decimals);
+            const std::string_view tail = widthText.For({vertex.startWidth, vertex.endWidth}, m_decimals);
+            std::memcpy(end, tail.data(), tail.size());
+            lastSize = static_cast<std::size_t>(end - out) + tail.size();
             std::memcpy(last, record, sizeof last);
         }
         lastText = out;
