@@ -235,6 +235,8 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
     add(7.25, 8.5, 0.0, 0.0, 0.0);
     add(9.75, 10.5, 0.0, 0.0, 0.0);
     add(7.25, 8.5, 0.0, 0.0, 0.0);
+    add(7.25, 8.5, 0.0, -0.0, 0.0); // only the end width's sign differs
+    add(7.5, 8.5, 0.0, 0.75, 0.0);
     for (int i = 0; i < 60000; ++i)
     {
         const double x = i * 0.123456789;
@@ -272,7 +274,7 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
     }
     EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(actualPath)), "");
 
-    // The text made on the calling thread, in turns with records: 999 and 30009 repeat the vertex
+    // The text made on the calling thread, in turns with records: 1001 and 30011 repeat the vertex
     // before them, which the other way wrote, and 10 repeats 8, the last of the records before the
     // text of 9.
     const std::filesystem::path mixedPath = ScratchDir() / "vertices-mixed.dxf";
@@ -282,14 +284,26 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
         writer.VerticesAsText({at(0), at(2)}, kMinBulge);
         writer.Vertices({at(2), at(9)}, kMinBulge);
         writer.VerticesAsText({at(9), at(10)}, kMinBulge);
-        writer.Vertices({at(10), at(999)}, kMinBulge);
-        writer.VerticesAsText({at(999), at(30009)}, kMinBulge);
-        writer.Vertices({at(30009), vertices.end()}, kMinBulge);
+        writer.Vertices({at(10), at(1001)}, kMinBulge);
+        writer.VerticesAsText({at(1001), at(30011)}, kMinBulge);
+        writer.Vertices({at(30011), vertices.end()}, kMinBulge);
         writer.dxfString(0, "EOF");
         writer.close();
         EXPECT_FALSE(writer.openFailed());
     }
     EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(mixedPath)), "");
+
+    // All as text: the width groups, made once per change of widths, follow every change, the sign
+    // of a zero included.
+    const std::filesystem::path textPath = ScratchDir() / "vertices-text.dxf";
+    {
+        CDxfWriter writer(textPath.string().c_str(), DL_Codes::AC1015);
+        writer.VerticesAsText(vertices, kMinBulge);
+        writer.dxfString(0, "EOF");
+        writer.close();
+        EXPECT_FALSE(writer.openFailed());
+    }
+    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(textPath)), "");
 }
 
 // Values longer than a block of records are split over blocks and must come out whole.
