@@ -391,6 +391,21 @@ TEST(XmlLoad, TagLongerThanAWindow)
     EXPECT_EQ(Describe(*root.m_children[0]), "path[d=" + d + " fill=red id=p]");
 }
 
+// Tags of megabytes get room for the rest of the file at once; the reading must not change.
+TEST(XmlLoad, HugeTagsReadWhole)
+{
+    std::string d;
+    while (d.size() < (std::size_t{3} << 20))
+        d += "L 1 2 'q' > ";
+    CXML root;
+    EXPECT_EQ(LoadText("<svg><path d=\"" + d + "\" id='p'/><g/></svg>", root), 1);
+    EXPECT_EQ(Describe(root), "svg(path[d=" + d + " id=p],g)");
+    // Cut off inside the value: the reader runs to the end of the file and keeps what came before.
+    EXPECT_EQ(LoadText("<svg><g/><path id='p' d='" + d, root), 1);
+    EXPECT_EQ(root.m_bEndOfInput, 1);
+    EXPECT_EQ(Describe(root), "svg(g)");
+}
+
 TEST(XmlLoad, MegabyteValuesAndTexts)
 {
     const std::string big(1 << 20, 'x');

@@ -18,6 +18,8 @@ namespace
 {
 
 constexpr std::size_t kNone = std::string_view::npos;
+// From this length on, a tag being read gets room for the rest of the file at once.
+constexpr std::size_t kHugeTag = std::size_t{1} << 20;
 
 // Bytes of 128 and above count as visible, so a text written in UTF-8 (or any 8-bit code page)
 // is never taken for blank space and dropped.
@@ -290,6 +292,11 @@ void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string&
             element.m_bEndOfInput = 1;
             return;
         }
+        // A huge tag (a whole drawing in one path's data) would otherwise grow by doubling, holding
+        // the old and the new copy at each step. Being the file's bytes one for one, it cannot
+        // outgrow the rest of the file: that much room, once, is enough.
+        if (tag.size() >= kHugeTag && tag.capacity() - tag.size() <= window.size())
+            tag.reserve(file.GetLength() - tagAt + 1);
         std::size_t span = window.size();
         if (quote == CQuote::Double)
         {
