@@ -14,33 +14,56 @@ class CAttribute
 public:
     CAttribute() = default;
     // The value is kept by the attribute.
-    CAttribute(std::string name, std::string value) : m_strName(std::move(name)), m_strValue(std::move(value)) {}
+    CAttribute(std::string name, std::string value) : m_strName(std::move(name)) { SetValue(std::move(value)); }
     // The value stays where it is: in the text of the file the element was read from, which the
     // element keeps alive. A drawing's path data is most of its bytes.
     static CAttribute InText(std::string name, std::string_view text)
     {
         CAttribute attribute;
         attribute.m_strName = std::move(name);
-        attribute.m_text = text;
-        attribute.m_viewed = true;
+        attribute.m_value = text;
         return attribute;
     }
+    CAttribute(const CAttribute& other) : m_strName(other.m_strName) { CopyValue(other); }
+    CAttribute& operator=(const CAttribute& other)
+    {
+        if (this != &other)
+        {
+            m_strName = other.m_strName;
+            CopyValue(other);
+        }
+        return *this;
+    }
+    // A kept value lives on the heap, so a moved attribute's view still points at it.
+    CAttribute(CAttribute&&) noexcept = default;
+    CAttribute& operator=(CAttribute&&) noexcept = default;
 
     const std::string& GetName() const { return m_strName; }
     // Between the quotes, exactly as written.
-    std::string_view GetValue() const { return m_viewed ? m_text : std::string_view(m_strValue); }
+    std::string_view GetValue() const { return m_value; }
     void SetValue(std::string value)
     {
-        m_strValue = std::move(value);
-        m_viewed = false;
+        m_kept = std::make_unique<std::string>(std::move(value));
+        m_value = *m_kept;
     }
 
     std::string m_strName; // as written in the tag, trimmed
 
 private:
-    std::string m_strValue;
-    std::string_view m_text;
-    bool m_viewed = false;
+    void CopyValue(const CAttribute& other)
+    {
+        if (other.m_kept)
+        {
+            SetValue(*other.m_kept);
+            return;
+        }
+        m_kept.reset();
+        m_value = other.m_value;
+    }
+
+    std::string_view m_value;
+    // The value when the attribute keeps it; empty when it views the file's text.
+    std::unique_ptr<std::string> m_kept;
 };
 
 class CXML;
