@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
@@ -247,7 +248,6 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
     }
 
     const std::filesystem::path expectedPath = ScratchDir() / "vertices-library.dxf";
-    const std::filesystem::path actualPath = ScratchDir() / "vertices-orbelin.dxf";
     {
         DL_WriterA library(expectedPath.string().c_str(), DL_Codes::AC1015);
         for (const DxfVertex& v : vertices)
@@ -263,47 +263,48 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
         library.dxfString(0, "EOF");
         library.close();
     }
+    const std::string expected = ReadFile(expectedPath);
+    // The file that `write` makes with a CDxfWriter, closed by the document's end.
+    const auto writtenBy = [](const char* name, const std::function<void(CDxfWriter&)>& write)
     {
-        CDxfWriter writer(actualPath.string().c_str(), DL_Codes::AC1015);
-        // In two batches, so that the repetition also spans a call.
-        writer.Vertices({vertices.begin(), vertices.begin() + 2}, kMinBulge);
-        writer.Vertices({vertices.begin() + 2, vertices.end()}, kMinBulge);
-        writer.dxfString(0, "EOF");
-        writer.close();
-        EXPECT_FALSE(writer.openFailed());
-    }
-    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(actualPath)), "");
+        const std::filesystem::path path = ScratchDir() / name;
+        {
+            CDxfWriter writer(path.string().c_str(), DL_Codes::AC1015);
+            write(writer);
+            writer.dxfString(0, "EOF");
+            writer.close();
+            EXPECT_FALSE(writer.openFailed());
+        }
+        return ReadFile(path);
+    };
+    const auto at = [&vertices](std::size_t i) { return vertices.begin() + static_cast<std::ptrdiff_t>(i); };
+
+    // In two batches, so that the repetition also spans a call.
+    const auto records = [&](CDxfWriter& writer)
+    {
+        writer.Vertices({at(0), at(2)}, kMinBulge);
+        writer.Vertices({at(2), vertices.end()}, kMinBulge);
+    };
+    EXPECT_EQ(FirstDifference(expected, writtenBy("vertices-orbelin.dxf", records)), "");
 
     // The text made on the calling thread, in turns with records: 1001 and 30011 repeat the vertex
     // before them, which the other way wrote, and 10 repeats 8, the last of the records before the
     // text of 9.
-    const std::filesystem::path mixedPath = ScratchDir() / "vertices-mixed.dxf";
+    const auto mixed = [&](CDxfWriter& writer)
     {
-        CDxfWriter writer(mixedPath.string().c_str(), DL_Codes::AC1015);
-        const auto at = [&vertices](std::size_t i) { return vertices.begin() + static_cast<std::ptrdiff_t>(i); };
         writer.VerticesAsText({at(0), at(2)}, kMinBulge);
         writer.Vertices({at(2), at(9)}, kMinBulge);
         writer.VerticesAsText({at(9), at(10)}, kMinBulge);
         writer.Vertices({at(10), at(1001)}, kMinBulge);
         writer.VerticesAsText({at(1001), at(30011)}, kMinBulge);
         writer.Vertices({at(30011), vertices.end()}, kMinBulge);
-        writer.dxfString(0, "EOF");
-        writer.close();
-        EXPECT_FALSE(writer.openFailed());
-    }
-    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(mixedPath)), "");
+    };
+    EXPECT_EQ(FirstDifference(expected, writtenBy("vertices-mixed.dxf", mixed)), "");
 
     // All as text: the width groups, made once per change of widths, follow every change, the sign
     // of a zero included.
-    const std::filesystem::path textPath = ScratchDir() / "vertices-text.dxf";
-    {
-        CDxfWriter writer(textPath.string().c_str(), DL_Codes::AC1015);
-        writer.VerticesAsText(vertices, kMinBulge);
-        writer.dxfString(0, "EOF");
-        writer.close();
-        EXPECT_FALSE(writer.openFailed());
-    }
-    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), ReadFile(textPath)), "");
+    const auto text = [&](CDxfWriter& writer) { writer.VerticesAsText(vertices, kMinBulge); };
+    EXPECT_EQ(FirstDifference(expected, writtenBy("vertices-text.dxf", text)), "");
 }
 
 // Values longer than a block of records are split over blocks and must come out whole.

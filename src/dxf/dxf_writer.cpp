@@ -715,8 +715,8 @@ private:
             std::memcpy(out, "0.0\n", 4);
             return out + 4;
         }
-        // Polyline vertices repeat many reals: the widths, and the junction point that two flattened
-        // curve pieces share. A small cache keyed by the exact bits skips their digits.
+        // Drawings repeat many reals: the corners of a rectangle share their x and y, shapes and
+        // groups share radii and offsets. A small cache keyed by the exact bits skips their digits.
         CCachedReal& cached = m_realCache[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kRealCacheBits)];
         if (cached.length != 0 && cached.bits == bits)
         {
@@ -765,12 +765,10 @@ private:
     void EmitVertex(const double (&values)[4])
     {
         char* const start = VertexStart();
-        char* out = PutPosition(start, values[0], values[1]);
-        std::memcpy(out, " 30\n0.0\n 40\n", 12);
-        out = PutReal(out + 12, values[2]);
-        std::memcpy(out, " 41\n", 4);
-        out = PutReal(out + 4, values[3]);
-        NoteVertex(start, out);
+        char* const out = PutPosition(start, values[0], values[1]);
+        const std::string_view tail = m_widthText.For({values[2], values[3]}, m_decimals);
+        std::memcpy(out, tail.data(), tail.size());
+        NoteVertex(start, out + tail.size());
     }
 
     // A vertex without widths: the groups after y are always the same.
@@ -845,6 +843,7 @@ private:
         char text[36] = {};
     };
     CCachedReal m_realCache[1 << kRealCacheBits];
+    CWidthText m_widthText;
     // Where the text of the last vertex is: in the output at m_lastVertexAt, or in m_lastVertex.
     static constexpr std::size_t kVertexSaved = ~std::size_t{0};
     std::unique_ptr<char[]> m_lastVertex{new char[kMaxVertexText]};

@@ -13,8 +13,8 @@
 #include "svg/records.h"
 #include "svg/transform.h"
 
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <string_view>

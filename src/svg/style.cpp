@@ -159,11 +159,11 @@ int ParseFunctionalColor(std::string_view text)
 
 } // namespace
 
-int ParseColor(const std::string& text)
+int ParseColor(std::string_view text)
 {
     const std::size_t hash = text.find('#');
-    if (hash != std::string::npos)
-        return ParseHexColor(std::string_view(text).substr(hash + 1));
+    if (hash != std::string_view::npos)
+        return ParseHexColor(text.substr(hash + 1));
     bool known = false;
     const int named = ParseNamedColor(text, known);
     if (known)

@@ -18,7 +18,7 @@ extern const std::array<std::array<std::uint8_t, 3>, 256> kAciPalette;
 
 // Colour text to packed RGB: #hex, the six known names, else the functional form rgb(r,g,b).
 // Callers test for "none" before calling.
-int ParseColor(const std::string& text);
+int ParseColor(std::string_view text);
 int ParseHexNumber(std::string_view digits);
 int ParseColorComponent(std::string_view text);
 // Nearest of palette entries 0..254 by the sum of channel differences; ties take the lower index.

@@ -140,13 +140,13 @@ void CElementWalker::WalkElement(CXML& node, int n)
     auto fillColour = [&](std::string_view value) {
         if (value == "none")
             return false;
-        cv.m_fillRgb = ParseColor(std::string(value));
+        cv.m_fillRgb = ParseColor(value);
         return true;
     };
     auto strokeColour = [&](std::string_view value) {
         if (value == "none")
             return false;
-        cv.SetStrokeRgb(ParseColor(std::string(value)));
+        cv.SetStrokeRgb(ParseColor(value));
         return true;
     };
 
