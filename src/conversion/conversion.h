@@ -7,17 +7,17 @@
 
 struct ConversionRequest
 {
-    std::string inputPath;
-    std::string outputPath;
+    std::string inputPath;  // kStandardStream: standard input
+    std::string outputPath; // kStandardStream: standard output
     bool fillOption = true; // "Output fill entities"
 };
 
 enum class ConversionStatus
 {
     Converted,
-    MissingInput,   // "Select svg file."
-    MissingOutput,  // "Input dxf file."
-    OutputIsInput,  // refused before anything is written
+    MissingInput,  // "Select svg file."
+    MissingOutput, // "Input dxf file."
+    OutputIsInput, // refused before anything is written
     UnreadableInput,
     UnwritableOutput
 };
@@ -26,6 +26,7 @@ struct ConversionResult
 {
     ConversionStatus status = ConversionStatus::Converted;
     std::string message;      // ready to show; empty on success
+    std::string reason;       // the system's reason for a failure ("Permission denied"), or empty
     std::string outputFolder; // the output path cut after its last '/' or '\'
     bool ok() const { return status == ConversionStatus::Converted; }
 };
@@ -39,8 +40,10 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
                                const MessageSink& message = {});
 
 // The fixed message texts.
-extern const char* const kMsgSelectSvg;       // "Select svg file."
-extern const char* const kMsgInputDxf;        // "Input dxf file."
-extern const char* const kMsgFailedWrite;     // "Failed to write file(%s)"
-extern const char* const kMsgFailedRead;      // "Failed to read file(%s)"
-extern const char* const kMsgOutputIsInput;   // the output would overwrite the input
+extern const char* const kMsgSelectSvg;     // "Select svg file."
+extern const char* const kMsgInputDxf;      // "Input dxf file."
+extern const char* const kMsgFailedWrite;   // "Failed to write file(%s)"
+extern const char* const kMsgFailedRead;    // "Failed to read file(%s)"
+extern const char* const kMsgOutputIsInput; // the output would overwrite the input
+// "-", the path that names standard input or standard output.
+extern const char* const kStandardStream;

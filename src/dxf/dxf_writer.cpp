@@ -509,9 +509,11 @@ private:
 class CDxfWriter::CSink
 {
 public:
-    CSink(int fd, int decimals) : m_fd(fd), m_decimals(decimals), m_output(new char[kOutputSize])
+    CSink(int fd, int decimals, int openError)
+        : m_fd(fd), m_decimals(decimals), m_output(new char[kOutputSize])
     {
         m_failed = fd < 0;
+        m_error = fd < 0 ? openError : 0;
     }
     ~CSink() { Close(); }
     CSink(const CSink&) = delete;
@@ -575,6 +577,8 @@ public:
     }
 
     bool Failed() const { return m_failed; }
+    // The errno value of the first failure, 0 when none.
+    int Error() const { return m_error; }
 
     // Drains, ends the thread and closes the file; true when every byte reached it.
     bool Close()
@@ -594,7 +598,7 @@ public:
         {
             // A full disk can show only now, on file systems that allocate at close.
             if (::close(m_fd) != 0)
-                m_failed = true;
+                Failure(errno);
             m_fd = -1;
         }
         return !m_failed;
@@ -821,7 +825,7 @@ private:
             {
                 if (errno == EINTR)
                     continue;
-                m_failed = true;
+                Failure(errno);
                 return;
             }
             text += written;
@@ -829,11 +833,18 @@ private:
         }
     }
 
+    void Failure(int error)
+    {
+        if (!m_failed.exchange(true))
+            m_error = error;
+    }
+
     int m_fd;
     const int m_decimals;
     std::unique_ptr<char[]> m_output;
     std::size_t m_outputUsed = 0;
     std::atomic<bool> m_failed{false};
+    std::atomic<int> m_error{0};
 
     static constexpr int kRealCacheBits = 4;
     struct CCachedReal
@@ -872,16 +883,19 @@ private:
 namespace
 {
 
-int OpenOutput(const char* path)
+int OpenOutput(const char* path, int& error)
 {
+    error = EINVAL;
     if (path == nullptr)
         return -1;
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    error = errno;
     if (fd < 0)
         return -1;
     struct stat info{};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(fd, 0) != 0)
     {
+        error = errno;
         ::close(fd);
         return -1;
     }
@@ -892,9 +906,17 @@ int OpenOutput(const char* path)
 
 // The library's own stream is opened on the null device and never used: every group comes here.
 CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
-    : DL_WriterA("/dev/null", dxfVersion),
-      m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
-      m_sink(std::make_unique<CSink>(OpenOutput(path), m_decimals))
+    : DL_WriterA("/dev/null", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16)
+{
+    int error = 0;
+    const int fd = OpenOutput(path, error);
+    m_sink = std::make_unique<CSink>(fd, m_decimals, error);
+    m_block = m_sink->FreshBlock();
+}
+
+CDxfWriter::CDxfWriter(int fd, DL_Codes::version dxfVersion)
+    : DL_WriterA("/dev/null", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
+      m_sink(std::make_unique<CSink>(fd, m_decimals, EBADF))
 {
     m_block = m_sink->FreshBlock();
 }
@@ -1115,6 +1137,11 @@ void CDxfWriter::Flush() const
 bool CDxfWriter::openFailed() const
 {
     return m_sink->Failed();
+}
+
+int CDxfWriter::ErrorNumber() const
+{
+    return m_sink->Error();
 }
 
 void CDxfWriter::close() const

@@ -30,6 +30,8 @@ public:
     // Opens path for writing. An existing file is emptied only if it holds bytes: truncating an
     // empty file makes some file systems (ext4) write the whole new content back at close.
     CDxfWriter(const char* path, DL_Codes::version dxfVersion);
+    // Writes into an open descriptor (a pipe, a device) and closes it at the end; -1 fails at once.
+    CDxfWriter(int fd, DL_Codes::version dxfVersion);
     ~CDxfWriter() override;
     CDxfWriter(const CDxfWriter&) = delete;
     CDxfWriter& operator=(const CDxfWriter&) = delete;
@@ -55,6 +57,8 @@ public:
     // True when the file could not be opened or a write failed (hides DL_WriterA::openFailed, which
     // knows only the library's stream).
     bool openFailed() const;
+    // The errno value of the failure behind openFailed(), 0 when none.
+    int ErrorNumber() const;
     // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
 

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <dl_dxf.h>
@@ -143,15 +144,31 @@ void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& va
 int CConverter::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
 {
     m_writer.reset();
-    if (!m_dxf)
-        m_dxf = std::make_unique<DL_Dxf>();
     // Our writer rather than DL_Dxf::out's, which flushes after every number. The document object
     // keeps the version it was built with, AC1015, which every write call checks.
-    auto writer = std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015);
-    if (writer->openFailed())
-        return -1;
-    m_writer = std::move(writer);
     m_outputPath = path;
+    return StartDxfDocument(std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015), expectedHandles);
+}
+
+int CConverter::BeginDxfDocument(int fd, unsigned long expectedHandles)
+{
+    m_writer.reset();
+    // Nothing to read back: the seed stays as the header first gave it.
+    m_outputPath.clear();
+    return StartDxfDocument(std::make_unique<CDxfWriter>(fd, DL_Codes::AC1015), expectedHandles);
+}
+
+int CConverter::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles)
+{
+    m_outputError = 0;
+    if (!m_dxf)
+        m_dxf = std::make_unique<DL_Dxf>();
+    if (writer->openFailed())
+    {
+        m_outputError = writer->ErrorNumber();
+        return -1;
+    }
+    m_writer = std::move(writer);
     DL_Dxf& dxf = *m_dxf;
     DL_WriterA& dw = *m_writer;
 
@@ -271,12 +288,20 @@ int CConverter::EndDxfDocument()
     // Write errors (a full disk) surface only once the stream is flushed and closed.
     dw.close();
     const bool failed = dw.openFailed();
+    m_outputError = dw.ErrorNumber();
     m_writer.reset();
     if (failed)
         return -1;
     const std::string placeholder = HexHandle(m_seedPlaceholder);
     const std::string seed = HexHandle(std::max(nextHandle, kDefaultHandleSeed));
-    if (seed != placeholder && !PatchHandleSeed(m_outputPath, placeholder, seed))
-        return -1;
+    if (seed != placeholder && !m_outputPath.empty())
+    {
+        errno = 0;
+        if (!PatchHandleSeed(m_outputPath, placeholder, seed))
+        {
+            m_outputError = errno != 0 ? errno : EIO;
+            return -1;
+        }
+    }
     return 0;
 }

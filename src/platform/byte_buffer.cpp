@@ -5,10 +5,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace orbelin
 {
@@ -20,6 +22,8 @@ namespace
 constexpr std::size_t kMappedFrom = 1024 * 1024;
 // The large-page size of x86-64 and most 64-bit ARM systems; only an alignment hint elsewhere.
 constexpr std::size_t kLargePage = 2 * 1024 * 1024;
+// How long a named pipe is given to get a writer.
+constexpr int kWriterWaitMs = 5000;
 
 } // namespace
 
@@ -65,7 +69,8 @@ bool CByteBuffer::Allocate(std::size_t size)
         if (mapping != MAP_FAILED)
         {
             const auto address = reinterpret_cast<std::uintptr_t>(mapping);
-            const std::uintptr_t aligned = (address + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
+            const std::uintptr_t aligned =
+                (address + kLargePage - 1) & ~static_cast<std::uintptr_t>(kLargePage - 1);
             m_mapping = mapping;
             m_mappingSize = length;
             m_data = reinterpret_cast<char*>(aligned);
@@ -89,17 +94,42 @@ void CByteBuffer::Assign(std::string_view bytes)
     m_size = bytes.size();
 }
 
-bool CByteBuffer::ReadFile(const std::string& path)
+bool CByteBuffer::ReadFile(const std::string& path, int* error)
 {
     Release();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int failure = 0;
+    // Not blocking: opening a named pipe would otherwise wait for a writer that may never come.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
+    {
+        if (error)
+            *error = errno;
         return false;
-    struct stat info{};
-    // A folder opens on Linux but has no bytes to give; it is not an input file.
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-              static_cast<std::uintmax_t>(info.st_size) < SIZE_MAX / 2 &&
-              Allocate(static_cast<std::size_t>(info.st_size));
+    }
+    struct stat info
+    {
+    };
+    if (fstat(fd, &info) != 0)
+        failure = errno;
+    else if (S_ISDIR(info.st_mode))
+        failure = EISDIR; // a folder opens on Linux but has no bytes to give
+    else if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+    {
+        const bool read = ReadToEnd(fd, kWriterWaitMs, error);
+        close(fd);
+        return read;
+    }
+    else if (!S_ISREG(info.st_mode))
+        failure = EOPNOTSUPP; // a device may never end
+    else
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bool ok = failure == 0;
+    if (ok && (info.st_size < 0 || static_cast<std::uintmax_t>(info.st_size) >= SIZE_MAX / 2 ||
+               !Allocate(static_cast<std::size_t>(info.st_size))))
+    {
+        ok = false;
+        failure = ENOMEM;
+    }
     const std::size_t expected = ok ? static_cast<std::size_t>(info.st_size) : 0;
     std::size_t got = 0;
     while (ok && got < expected)
@@ -108,7 +138,10 @@ bool CByteBuffer::ReadFile(const std::string& path)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
+        {
             ok = false;
+            failure = errno;
+        }
         else if (n == 0)
             break; // shrank while being read: what was there is the file
         else
@@ -118,9 +151,62 @@ bool CByteBuffer::ReadFile(const std::string& path)
     if (!ok)
     {
         Release();
+        if (error)
+            *error = failure;
         return false;
     }
     m_size = got;
+    return true;
+}
+
+bool CByteBuffer::ReadStream(int fd, int* error)
+{
+    Release();
+    return ReadToEnd(fd, -1, error);
+}
+
+bool CByteBuffer::ReadToEnd(int fd, int waitMs, int* error)
+{
+    std::string bytes;
+    std::vector<char> block(std::size_t{1} << 16);
+    bool first = true;
+    for (;;)
+    {
+        if (waitMs >= 0)
+        {
+            // Until the first byte the wait is bounded; afterwards a writer is at work.
+            pollfd ready{fd, POLLIN, 0};
+            const int events = poll(&ready, 1, first ? waitMs : -1);
+            if (events < 0 && errno == EINTR)
+                continue;
+            if (events <= 0)
+            {
+                if (error)
+                    *error = events == 0 ? ENODATA : errno;
+                return false;
+            }
+        }
+        const ssize_t n = read(fd, block.data(), block.size());
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+        {
+            if (error)
+                *error = errno;
+            return false;
+        }
+        if (n == 0)
+            break;
+        first = false;
+        bytes.append(block.data(), static_cast<std::size_t>(n));
+    }
+    Assign(bytes);
+    if (m_data == nullptr)
+    {
+        if (error)
+            *error = ENOMEM;
+        return false;
+    }
     return true;
 }
 

@@ -188,9 +188,14 @@ public:
     // 0 when the frame is written and the writer open, -1 when the file cannot be opened.
     // expectedHandles, a guess at the handles the drawing will use, only saves work at the end.
     int BeginDxfDocument(const std::string& path, unsigned long expectedHandles = 0);
+    // The same into an open descriptor (standard output, a pipe, a device), which the writer takes
+    // over and closes. It cannot be read back, so the handle seed is the placeholder written first.
+    int BeginDxfDocument(int fd, unsigned long expectedHandles);
     // Ends and closes the document: 0, or -1 when a write error was detected.
     int EndDxfDocument();
     static void ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum);
+    // Both BeginDxfDocument: the frame through a writer just opened.
+    int StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles);
 
     // ---- entity conventions (the only way entities reach the writer) -------------------------
     // Each refuses, writing nothing and returning false, when a number is not IsWritable.
@@ -280,8 +285,10 @@ public:
 
     // Set while a marker's own geometry is drawn, so a marker never draws markers.
     int m_drawingMarker = 0;
-    // Path of the open output file, for the final checks of EndDxfDocument.
+    // Path of the open output file, for the final checks of EndDxfDocument; empty for a stream.
     std::string m_outputPath;
+    // The errno value behind the last failure of BeginDxfDocument or EndDxfDocument, 0 when none.
+    int m_outputError = 0;
     // The handle seed written into the header, replaced by the true one at the end.
     unsigned long m_seedPlaceholder = 0xFFFF;
     // Indexes over m_dashes (by pattern) and m_fonts (by family) for DashNameFor, FontStyleFor and

@@ -11,11 +11,15 @@
 // position costs an offset rather than a file read, while the reader keeps its window rules.
 class CInputFile
 {
-public:
+  public:
     static constexpr std::size_t kWindowSize = 8192;
 
-    // False when the file cannot be opened or read.
+    // False when the file cannot be opened or read; Error() then tells why.
     bool Open(const std::string& path);
+    // Reads standard input to its end.
+    bool OpenStandardInput();
+    // The errno value of the last failed Open, 0 when none.
+    int Error() const { return m_error; }
     // Takes the bytes from memory (tests, fuzzing).
     void OpenText(std::string text);
 
@@ -32,8 +36,9 @@ public:
     // file is opened again or destroyed.
     std::shared_ptr<const void> TextOwner() const { return m_data; }
 
-private:
+  private:
     std::shared_ptr<orbelin::CByteBuffer> m_data = std::make_shared<orbelin::CByteBuffer>();
     std::string_view m_text;
     std::size_t m_position = 0;
+    int m_error = 0;
 };
