@@ -3,97 +3,352 @@
 #include "conversion/conversion.h"
 #include "platform/paths.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <new>
 #include <ostream>
+#include <set>
+#include <system_error>
+#include <thread>
 
 namespace
 {
 
+namespace fs = std::filesystem;
+
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kMostJobs = 256;
 
-const char* const kUsage = "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]\n"
-                           "Converts an SVG drawing into an ASCII DXF drawing (AutoCAD 2000).\n"
-                           "\n"
-                           "  --fill       write filled shapes as solid hatches (default)\n"
-                           "  --no-fill    write outlines only\n"
-                           "  --help       show this help and exit\n"
-                           "  --version    show the version and exit\n"
-                           "\n"
-                           "OUTPUT defaults to INPUT with the extension .dxf.\n";
+const char* const kUsage =
+    "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]\n"
+    "       orbelin-convert [options] [--output-dir DIR] INPUT... \n"
+    "Converts SVG drawings into ASCII DXF drawings (AutoCAD 2000).\n"
+    "\n"
+    "  --fill             write filled shapes as solid hatches (default)\n"
+    "  --no-fill          write outlines only\n"
+    "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
+    "  --jobs N           convert N files at a time (default: the number of processors)\n"
+    "  --recursive        a folder as INPUT includes the .svg files of its subfolders\n"
+    "  --quiet            no progress display and no summary; only failures are reported\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "\n"
+    "OUTPUT defaults to INPUT with the extension .dxf. With two paths the second is the output;\n"
+    "with more, or with --output-dir, every path is an input, and a folder stands for the .svg\n"
+    "files in it. '-' as INPUT reads standard input, '-' as OUTPUT writes standard output.\n"
+    "Exit status: 0 converted, 1 a conversion failed, 2 wrong usage, 128+N ended by signal N.\n";
+
+struct Options
+{
+    bool fill = true;
+    bool quiet = false;
+    bool recursive = false;
+    int jobs = 0;
+    std::string outputDir;
+    std::vector<std::string> paths;
+};
+
+struct Job
+{
+    std::string input;
+    std::string output;
+};
+
+bool HasSvgExtension(const fs::path& path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".svg";
+}
+
+bool ParseJobs(const std::string& text, int& jobs)
+{
+    if (text.empty() || text.size() > 4 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return false;
+    jobs = std::stoi(text);
+    return jobs >= 1 && jobs <= kMostJobs;
+}
+
+// The output of an input when many are converted: beside it, or in the output folder under the
+// path the input has inside the folder given on the command line.
+std::string BatchOutput(const Options& options, const fs::path& input, const fs::path& relative)
+{
+    if (options.outputDir.empty())
+        return orbelin::ProposeOutputPath(input.string());
+    return orbelin::ProposeOutputPath((fs::path(options.outputDir) / relative).string());
+}
+
+// Lists the conversions the arguments ask for; false (with a message) for a usage error.
+bool PlanJobs(const Options& options, std::vector<Job>& jobs, std::string& error)
+{
+    std::error_code ec;
+    bool batch = !options.outputDir.empty() || options.paths.size() > 2;
+    for (const std::string& path : options.paths)
+        batch = batch || (path != kStandardStream && fs::is_directory(path, ec));
+    if (!batch)
+    {
+        const std::string& input = options.paths[0];
+        std::string output = options.paths.size() == 2 ? options.paths[1] : "";
+        if (output.empty())
+            output = input == kStandardStream ? kStandardStream : orbelin::ProposeOutputPath(input);
+        jobs.push_back({input, output});
+        return true;
+    }
+    for (const std::string& path : options.paths)
+    {
+        if (path == kStandardStream)
+        {
+            error = "'-' cannot be one of several inputs";
+            return false;
+        }
+        if (!fs::is_directory(path, ec))
+        {
+            jobs.push_back({path, BatchOutput(options, path, fs::path(path).filename())});
+            continue;
+        }
+        // Sorted, so that the order of work and of the messages does not depend on the file system.
+        std::vector<fs::path> found;
+        const auto collect = [&](const fs::directory_entry& entry)
+        {
+            std::error_code typeError;
+            if (entry.is_regular_file(typeError) && HasSvgExtension(entry.path()))
+                found.push_back(entry.path());
+        };
+        if (options.recursive)
+            for (auto it = fs::recursive_directory_iterator(path, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+                collect(*it);
+        else
+            for (auto it = fs::directory_iterator(path, ec); !ec && it != fs::directory_iterator();
+                 it.increment(ec))
+                collect(*it);
+        if (ec)
+        {
+            error = "cannot list " + path + ": " + ec.message();
+            return false;
+        }
+        std::sort(found.begin(), found.end());
+        for (const fs::path& input : found)
+            jobs.push_back({input.string(), BatchOutput(options, input, input.lexically_relative(path))});
+    }
+    // Two inputs with one output would overwrite each other's drawing.
+    std::map<std::string, std::string> seen;
+    for (const Job& job : jobs)
+    {
+        const auto [at, added] = seen.emplace(fs::path(job.output).lexically_normal().string(), job.input);
+        if (!added)
+        {
+            error = at->second + " and " + job.input + " would both be written to " + job.output;
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line for a person watching a terminal: the percentage of the whole run.
+class CProgressLine
+{
+  public:
+    CProgressLine(std::ostream& err, bool shown, std::size_t files)
+        : m_err(err), m_shown(shown), m_percents(files)
+    {
+    }
+
+    void Report(std::size_t file, int percent)
+    {
+        if (!m_shown)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_percents[file] = percent;
+        long total = 0;
+        for (const int value : m_percents)
+            total += value;
+        const int overall = static_cast<int>(total / static_cast<long>(m_percents.size()));
+        if (overall == m_last)
+            return;
+        m_last = overall;
+        m_err << "\r" << (overall < 10 ? "  " : overall < 100 ? " " : "") << overall << "%" << std::flush;
+        m_open = true;
+    }
+
+    // A message on a line of its own, not after the percentage.
+    void Say(const std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        EndLine();
+        m_err << text << "\n" << std::flush;
+    }
+
+    void Finish()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        EndLine();
+    }
+
+  private:
+    void EndLine()
+    {
+        if (m_open)
+            m_err << "\n";
+        m_open = false;
+        m_last = -1;
+    }
+
+    std::ostream& m_err;
+    const bool m_shown;
+    std::mutex m_mutex;
+    std::vector<int> m_percents;
+    int m_last = -1;
+    bool m_open = false;
+};
+
+ConversionResult ConvertOne(const Job& job, bool fill, const ProgressSink& progress)
+{
+    ConversionRequest request;
+    request.inputPath = job.input;
+    request.outputPath = job.output;
+    request.fillOption = fill;
+    try
+    {
+        return RunConversion(request, progress);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // The one failure the core lets through; the half-written output has already been removed.
+        ConversionResult result;
+        result.status = ConversionStatus::UnwritableOutput;
+        result.message = "Not enough memory to convert " + job.input;
+        return result;
+    }
+}
 
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool stderrIsTerminal)
 {
-    ConversionRequest request;
-    std::vector<std::string> paths;
+    Options options;
     bool optionsEnded = false;
-    for (const std::string& arg : args)
+    for (std::size_t i = 0; i < args.size(); ++i)
     {
-        if (!optionsEnded && arg.size() > 1 && arg[0] == '-')
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-')
         {
-            if (arg == "--help" || arg == "-h")
-            {
-                out << kUsage;
-                return kExitOk;
-            }
-            if (arg == "--version")
-            {
-                out << "orbelin-convert " ORBELIN_VERSION "\n";
-                return kExitOk;
-            }
-            if (arg == "--fill")
-                request.fillOption = true;
-            else if (arg == "--no-fill")
-                request.fillOption = false;
-            else if (arg == "--")
-                optionsEnded = true;
-            else
-            {
-                err << "orbelin-convert: unknown option " << arg << "\n" << kUsage;
-                return kExitUsage;
-            }
+            options.paths.push_back(arg);
             continue;
         }
-        paths.push_back(arg);
+        std::string value;
+        const bool takesValue = arg == "--output-dir" || arg == "--jobs" ||
+                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0;
+        std::string name = arg;
+        if (takesValue)
+        {
+            const std::size_t equals = arg.find('=');
+            if (equals != std::string::npos)
+            {
+                name = arg.substr(0, equals);
+                value = arg.substr(equals + 1);
+            }
+            else if (i + 1 < args.size())
+                value = args[++i];
+            else
+            {
+                err << "orbelin-convert: " << arg << " needs a value\n" << kUsage;
+                return kExitUsage;
+            }
+        }
+        if (name == "--help" || name == "-h")
+        {
+            out << kUsage;
+            return kExitOk;
+        }
+        if (name == "--version")
+        {
+            out << "orbelin-convert " ORBELIN_VERSION "\n";
+            return kExitOk;
+        }
+        if (name == "--fill")
+            options.fill = true;
+        else if (name == "--no-fill")
+            options.fill = false;
+        else if (name == "--quiet" || name == "-q")
+            options.quiet = true;
+        else if (name == "--recursive" || name == "-r")
+            options.recursive = true;
+        else if (name == "--output-dir" && !value.empty())
+            options.outputDir = value;
+        else if (name == "--jobs" && ParseJobs(value, options.jobs))
+            continue;
+        else if (name == "--")
+            optionsEnded = true;
+        else
+        {
+            err << "orbelin-convert: " << (takesValue ? "bad value for " + name : "unknown option " + arg)
+                << "\n"
+                << kUsage;
+            return kExitUsage;
+        }
     }
-    if (paths.empty() || paths.size() > 2)
+    if (options.paths.empty())
     {
-        err << (paths.empty() ? "orbelin-convert: no input file\n" : "orbelin-convert: too many arguments\n")
-            << kUsage;
+        err << "orbelin-convert: no input file\n" << kUsage;
         return kExitUsage;
     }
-    request.inputPath = paths[0];
-    request.outputPath = paths.size() == 2 ? paths[1] : orbelin::ProposeOutputPath(paths[0]);
+    std::vector<Job> jobs;
+    std::string planError;
+    if (!PlanJobs(options, jobs, planError))
+    {
+        err << "orbelin-convert: " << planError << "\n" << kUsage;
+        return kExitUsage;
+    }
+    const bool batch = jobs.size() != 1 || !options.outputDir.empty() || options.paths.size() > 2;
 
     // Progress only for a person watching: in a log or a pipe the carriage returns are noise.
-    int shown = -1;
-    const auto progress = [&](int percent)
+    CProgressLine line(err, stderrIsTerminal && !options.quiet, jobs.size());
+    std::vector<ConversionResult> results(jobs.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&]
     {
-        if (!stderrIsTerminal || percent == shown)
-            return;
-        shown = percent;
-        err << "\r" << (percent < 10 ? "  " : percent < 100 ? " " : "") << percent << "%" << std::flush;
+        for (std::size_t i = next++; i < jobs.size(); i = next++)
+        {
+            results[i] =
+                ConvertOne(jobs[i], options.fill, [&line, i](int percent) { line.Report(i, percent); });
+            if (!results[i].ok())
+                line.Say("orbelin-convert: " + results[i].message +
+                         (results[i].reason.empty() ? "" : ": " + results[i].reason));
+        }
     };
-    ConversionResult result;
-    try
+    unsigned jobCount =
+        options.jobs > 0 ? static_cast<unsigned>(options.jobs) : std::thread::hardware_concurrency();
+    jobCount = std::max(1u, std::min<unsigned>(jobCount, static_cast<unsigned>(jobs.size())));
+    std::vector<std::thread> workers;
+    for (unsigned k = 1; k < jobCount; ++k)
     {
-        result = RunConversion(request, progress);
+        try
+        {
+            workers.emplace_back(work);
+        }
+        catch (const std::system_error&)
+        {
+            break; // fewer threads: the ones there are take the remaining files
+        }
     }
-    catch (const std::bad_alloc&)
-    {
-        // The one failure the core lets through; the half-written output has already been removed.
-        result.status = ConversionStatus::UnwritableOutput;
-        result.message = "Not enough memory to convert " + request.inputPath;
-    }
-    if (shown >= 0)
-        err << "\n";
-    if (!result.ok())
-    {
-        err << "orbelin-convert: " << result.message << "\n";
-        return kExitFailed;
-    }
-    return kExitOk;
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    line.Finish();
+
+    const auto failed = static_cast<std::size_t>(
+        std::count_if(results.begin(), results.end(), [](const auto& r) { return !r.ok(); }));
+    if (batch && !options.quiet)
+        err << "orbelin-convert: " << jobs.size() - failed << " of " << jobs.size() << " files converted"
+            << (failed > 0 ? ", " + std::to_string(failed) + " failed" : std::string()) << "\n";
+    return failed > 0 ? kExitFailed : kExitOk;
 }
