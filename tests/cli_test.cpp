@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -34,7 +36,7 @@ std::string ReadAll(int fd)
 }
 
 // Runs the real program. With terminal set, its stderr is a pseudo-terminal, as in a shell window.
-CliRun Cli(const std::vector<std::string>& args, bool terminal = false)
+CliRun Cli(const std::vector<std::string>& args, bool terminal = false, const fs::path& stdinPath = {})
 {
     static int counter = 0;
     const fs::path outPath = ScratchDir() / ("cli-out-" + std::to_string(counter) + ".txt");
@@ -57,6 +59,8 @@ CliRun Cli(const std::vector<std::string>& args, bool terminal = false)
         const int err = terminal ? slave : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (!stdinPath.empty())
+            dup2(open(stdinPath.c_str(), O_RDONLY), STDIN_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -109,13 +113,16 @@ TEST_P(CliUsage, ErrorExitsTwoWithUsageOnStderr)
     EXPECT_TRUE(Contains(run.err, "Usage: orbelin-convert")) << run.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CliUsage,
-                         ::testing::Values(UsageCase{"NoArguments", {}},
-                                           UsageCase{"OnlyOptions", {"--no-fill"}},
-                                           UsageCase{"UnknownLongOption", {"--bogus", "in.svg"}},
-                                           UsageCase{"UnknownShortOption", {"-x", "in.svg"}},
-                                           UsageCase{"ThreePaths", {"a.svg", "b.dxf", "c.dxf"}}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliUsage,
+    ::testing::Values(UsageCase{"NoArguments", {}}, UsageCase{"OnlyOptions", {"--no-fill"}},
+                      UsageCase{"UnknownLongOption", {"--bogus", "in.svg"}},
+                      UsageCase{"UnknownShortOption", {"-x", "in.svg"}},
+                      UsageCase{"JobsWithoutNumber", {"--jobs", "a.svg", "b.svg", "c.svg"}},
+                      UsageCase{"NoJobs", {"--jobs=0", "a.svg"}},
+                      UsageCase{"OutputDirWithoutFolder", {"a.svg", "--output-dir"}},
+                      UsageCase{"StandardInputAmongSeveral", {"-", "a.svg", "b.svg"}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CliInfo, HelpAndVersionOnStdout)
 {
@@ -177,7 +184,7 @@ TEST_P(CliFailure, ExitsOneWithDriverMessage)
     const fs::path folder = Folder(c.name);
     WriteFile(folder / "in.svg", kSvg);
     WriteFile(folder / "in.dxf", kSvg);
-    std::vector<std::string> args = {(folder / c.input).string()};
+    std::vector<std::string> args = {c.input[0] == '/' ? c.input : (folder / c.input).string()};
     if (!c.output.empty())
         args.push_back((folder / c.output).string());
     const CliRun run = Cli(args);
@@ -193,7 +200,153 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailureCase{"MissingInput", "absent.svg", "out.dxf", "Failed to read file("},
                       FailureCase{"UnwritableOutput", "in.svg", "absent/out.dxf", "Failed to write file("},
                       FailureCase{"OutputIsInput", "in.svg", "in.svg", "must not be the input file"},
-                      FailureCase{"DefaultOutputIsInput", "in.dxf", "", "must not be the input file"}),
+                      FailureCase{"DefaultOutputIsInput", "in.dxf", "", "must not be the input file"},
+                      FailureCase{"ReasonAfterTheMessage", "absent.svg", "out.dxf",
+                                  "absent.svg): No such file or directory\n"},
+                      FailureCase{"DeviceAsInput", "/dev/null", "out.dxf",
+                                  "Failed to read file(/dev/null): Operation not supported\n"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Several inputs: each converted on its own, the failures named, a summary at the end.
+struct BatchCase
+{
+    const char* name;
+    std::vector<std::string> args; // "@" stands for the test folder
+    int code;
+    std::vector<std::string> made; // relative to the test folder
+    std::vector<std::string> errParts;
+};
+
+class CliBatch : public ::testing::TestWithParam<BatchCase>
+{
+};
+
+TEST_P(CliBatch, ConvertsEachInput)
+{
+    const BatchCase& c = GetParam();
+    const fs::path folder = Folder(std::string("batch-") + c.name);
+    for (const char* name : {"a.svg", "b.svg", "sub/c.svg", "sub/deeper/d.svg"})
+    {
+        fs::create_directories((folder / name).parent_path());
+        WriteFile(folder / name, kSvg);
+    }
+    WriteFile(folder / "notes.txt", "not a drawing");
+    fs::create_directories(folder / "out");
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args)
+        args.push_back(arg[0] == '@' ? folder.string() + arg.substr(1) : arg);
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    EXPECT_TRUE(run.out.empty());
+    const std::string expected = ConvertSvgText(kSvg);
+    for (const std::string& made : c.made)
+        EXPECT_EQ(ReadFile(folder / made), expected) << made;
+    for (const std::string& part : c.errParts)
+        EXPECT_TRUE(Contains(run.err, part)) << part << " not in: " << run.err;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        EXPECT_NE(entry.path().filename().string().rfind(".orbelin-", 0), 0u) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CliBatch,
+    ::testing::Values(
+        BatchCase{"ThreeInputsOneBroken",
+                  {"@/a.svg", "@/missing.svg", "@/b.svg"},
+                  1,
+                  {"a.dxf", "b.dxf"},
+                  {"Failed to read file(", "missing.svg): No such file or directory",
+                   "2 of 3 files converted, 1 failed"}},
+        BatchCase{"OutputFolder",
+                  {"--output-dir", "@/out", "@/a.svg", "@/b.svg"},
+                  0,
+                  {"out/a.dxf", "out/b.dxf"},
+                  {"2 of 2 files converted\n"}},
+        BatchCase{"TwoJobs",
+                  {"--jobs", "2", "@/a.svg", "@/b.svg", "@/sub/c.svg"},
+                  0,
+                  {"a.dxf", "b.dxf", "sub/c.dxf"},
+                  {"3 of 3 files converted"}},
+        BatchCase{"FolderAsInput", {"--jobs=2", "@"}, 0, {"a.dxf", "b.dxf"}, {"2 of 2 files converted"}},
+        BatchCase{"FolderRecursive",
+                  {"--recursive", "--output-dir", "@/out", "@"},
+                  0,
+                  {"out/a.dxf", "out/b.dxf", "out/sub/c.dxf", "out/sub/deeper/d.dxf"},
+                  {"4 of 4 files converted"}},
+        BatchCase{"QuietSummary",
+                  {"--quiet", "@/a.svg", "@/b.svg", "@/missing.svg"},
+                  1,
+                  {"a.dxf", "b.dxf"},
+                  {"missing.svg): No such file or directory\n"}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CliBatch, QuietPrintsOnlyFailures)
+{
+    const fs::path folder = Folder("batch-quiet-only");
+    WriteFile(folder / "a.svg", kSvg);
+    const CliRun run = Cli({"--quiet", (folder / "a.svg").string(), (folder / "missing.svg").string(),
+                            "--output-dir", folder.string()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "orbelin-convert: Failed to read file(" + (folder / "missing.svg").string() +
+                           "): No such file or directory\n");
+}
+
+TEST(CliBatch, TwoInputsForOneOutputAreRefused)
+{
+    const fs::path folder = Folder("batch-clash");
+    fs::create_directories(folder / "x");
+    WriteFile(folder / "a.svg", kSvg);
+    WriteFile(folder / "x" / "a.svg", kSvg);
+    const CliRun run = Cli(
+        {"--output-dir", folder.string(), (folder / "a.svg").string(), (folder / "x" / "a.svg").string()});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_TRUE(Contains(run.err, "would both be written to")) << run.err;
+    EXPECT_FALSE(fs::exists(folder / "a.dxf"));
+}
+
+// '-' both ways: the drawing from standard input, the DXF on standard output and nothing else there.
+TEST(CliStreams, StandardInputToStandardOutput)
+{
+    const fs::path folder = Folder("streams");
+    WriteFile(folder / "in.svg", kSvg);
+    const std::string expected = ConvertSvgText(kSvg);
+    CliRun run = Cli({"-", "-"}, false, folder / "in.svg");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_TRUE(run.err.empty());
+
+    run = Cli({(folder / "in.svg").string(), "-"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+
+    run = Cli({"-", (folder / "out.dxf").string()}, false, folder / "in.svg");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_EQ(ReadFile(folder / "out.dxf"), expected);
+
+    // Progress on a terminal goes to standard error, never into the drawing.
+    run = Cli({(folder / "in.svg").string(), "-"}, true);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_TRUE(Contains(run.err, "100%"));
+}
+
+// A named pipe as input is read as a stream; one that nobody writes is given up, not waited on forever.
+TEST(CliStreams, NamedPipeAsInput)
+{
+    const fs::path folder = Folder("fifo-input");
+    const fs::path pipe = folder / "in.svg";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::thread writer([&] { WriteFile(pipe, kSvg); });
+    CliRun run = Cli({pipe.string(), (folder / "out.dxf").string()});
+    writer.join();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(ReadFile(folder / "out.dxf"), ConvertSvgText(kSvg));
+
+    run = Cli({pipe.string(), (folder / "none.dxf").string()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(Contains(run.err, "Failed to read file(" + pipe.string() + "): No data available"))
+        << run.err;
+    EXPECT_FALSE(fs::exists(folder / "none.dxf"));
+}
 
 } // namespace

@@ -58,6 +58,8 @@ struct Job
 {
     std::string input;
     std::string output;
+    // A folder below the output folder that mirrors one below an input folder, made when needed.
+    std::string makeFolder;
 };
 
 bool HasSvgExtension(const fs::path& path)
@@ -99,7 +101,7 @@ bool PlanJobs(const Options& options, std::vector<Job>& jobs, std::string& error
         std::string output = options.paths.size() == 2 ? options.paths[1] : "";
         if (output.empty())
             output = input == kStandardStream ? kStandardStream : orbelin::ProposeOutputPath(input);
-        jobs.push_back({input, output});
+        jobs.push_back({input, output, ""});
         return true;
     }
     for (const std::string& path : options.paths)
@@ -111,7 +113,7 @@ bool PlanJobs(const Options& options, std::vector<Job>& jobs, std::string& error
         }
         if (!fs::is_directory(path, ec))
         {
-            jobs.push_back({path, BatchOutput(options, path, fs::path(path).filename())});
+            jobs.push_back({path, BatchOutput(options, path, fs::path(path).filename()), ""});
             continue;
         }
         // Sorted, so that the order of work and of the messages does not depend on the file system.
@@ -137,7 +139,12 @@ bool PlanJobs(const Options& options, std::vector<Job>& jobs, std::string& error
         }
         std::sort(found.begin(), found.end());
         for (const fs::path& input : found)
-            jobs.push_back({input.string(), BatchOutput(options, input, input.lexically_relative(path))});
+        {
+            const fs::path relative = input.lexically_relative(path);
+            const std::string output = BatchOutput(options, input, relative);
+            const bool below = !options.outputDir.empty() && relative.has_parent_path();
+            jobs.push_back({input.string(), output, below ? fs::path(output).parent_path().string() : ""});
+        }
     }
     // Two inputs with one output would overwrite each other's drawing.
     std::map<std::string, std::string> seen;
@@ -216,6 +223,12 @@ ConversionResult ConvertOne(const Job& job, bool fill, const ProgressSink& progr
     request.inputPath = job.input;
     request.outputPath = job.output;
     request.fillOption = fill;
+    if (!job.makeFolder.empty())
+    {
+        // A failure shows as the conversion's own "Failed to write file".
+        std::error_code ec;
+        fs::create_directories(job.makeFolder, ec);
+    }
     try
     {
         return RunConversion(request, progress);
