@@ -323,6 +323,11 @@ TEST(CliStreams, StandardInputToStandardOutput)
     EXPECT_TRUE(run.out.empty());
     EXPECT_EQ(ReadFile(folder / "out.dxf"), expected);
 
+    // Named through /proc: the file behind standard output gets the drawing.
+    run = Cli({(folder / "in.svg").string(), "/dev/stdout"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+
     // Progress on a terminal goes to standard error, never into the drawing.
     run = Cli({(folder / "in.svg").string(), "-"}, true);
     EXPECT_EQ(run.code, 0);

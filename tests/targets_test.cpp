@@ -357,4 +357,42 @@ TEST(TemporaryCleanup, FileSizeLimitSignalIsIgnored)
     EXPECT_EQ(WEXITSTATUS(status), 7);
 }
 
+// A batch runs conversions on several threads at once; each must write what it writes alone. The
+// large drawing is above the size from which a conversion prepares the heap.
+TEST(ConcurrentConversions, SameBytesAsOneAtATime)
+{
+    const fs::path folder = Folder("concurrent");
+    std::string large = "<svg width=\"1000\" height=\"1000\">";
+    for (int i = 0; large.size() < (std::size_t{5} << 20); ++i)
+        large += "<g id=\"g" + std::to_string(i % 50) +
+                 "\" style=\"stroke-dasharray:" + std::to_string(i % 7 + 1) + " 2\"><path d=\"M" +
+                 std::to_string(i % 300) + " 4 Q 20 30 40 " + std::to_string(i % 90) +
+                 " T 80 10\" style=\"fill:#" + std::to_string(100000 + i % 800000) + "\"/></g>";
+    large += "</svg>";
+    const std::vector<std::string> drawings = {large, kSvg, large, kSvg, large, kSvg};
+    std::vector<std::string> alone;
+    for (std::size_t i = 0; i < drawings.size(); ++i)
+    {
+        WriteFile(folder / ("in" + std::to_string(i) + ".svg"), drawings[i]);
+        alone.push_back(i < 2 ? ConvertSvgText(drawings[i]) : alone[i - 2]);
+    }
+    std::vector<std::thread> threads;
+    std::vector<ConversionResult> results(drawings.size());
+    for (std::size_t i = 0; i < drawings.size(); ++i)
+        threads.emplace_back(
+            [&, i]
+            {
+                results[i] = Convert(folder / ("in" + std::to_string(i) + ".svg"),
+                                     (folder / ("out" + std::to_string(i) + ".dxf")).string());
+            });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < drawings.size(); ++i)
+    {
+        EXPECT_TRUE(results[i].ok()) << i << ": " << results[i].message;
+        EXPECT_TRUE(ReadFile(folder / ("out" + std::to_string(i) + ".dxf")) == alone[i]) << i;
+    }
+    EXPECT_FALSE(TemporaryLeft(folder));
+}
+
 } // namespace

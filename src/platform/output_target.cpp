@@ -39,7 +39,8 @@ std::string FolderPart(const std::string& path)
 
 // Follows symbolic links as open() would, so that the file a link names gets the drawing and the
 // link stays a link. exists is false when the last name does not exist (a new file, or a dangling
-// link whose file is to be created).
+// link whose file is to be created). Only for regular files and new names: a link in /proc may
+// name a pipe by a text that is no path.
 int Resolve(const std::string& path, std::string& resolved, struct stat& info, bool& exists)
 {
     std::string current = path;
@@ -203,8 +204,12 @@ bool COutputTarget::Prepare()
     struct stat info
     {
     };
-    bool exists = false;
-    if (const int error = Resolve(m_path, m_resolved, info, exists))
+    bool exists = ::stat(m_path.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT)
+        return Fail(errno);
+    if (exists && !S_ISREG(info.st_mode))
+        m_resolved = m_path; // opened as named: /dev/stdout may lead to a pipe that has no path
+    else if (const int error = Resolve(m_path, m_resolved, info, exists))
         return Fail(error);
     const std::string folder = FolderPart(m_resolved);
     if (!exists)
