@@ -354,4 +354,30 @@ TEST(CliStreams, NamedPipeAsInput)
     EXPECT_FALSE(fs::exists(folder / "none.dxf"));
 }
 
+// A stream cannot be corrected afterwards, so the seed written first must already lie above every
+// handle the drawing uses, also when there are more than the usual seed allows.
+TEST(CliStreams, SeedOfAStreamCoversEveryHandle)
+{
+    const fs::path folder = Folder("stream-seed");
+    std::string svg = "<svg height=\"10\">";
+    for (int i = 0; i < 70000; ++i)
+        svg += "<line x1=\"0\" y1=\"0\" x2=\"" + std::to_string(i) + "\" y2=\"5\"/>";
+    WriteFile(folder / "in.svg", svg + "</svg>");
+    const CliRun run = Cli({(folder / "in.svg").string(), "-"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    unsigned long seed = 0;
+    unsigned long largest = 0;
+    std::string previous;
+    for (const Group& group : ParseGroups(run.out))
+    {
+        if (group.code == 5 && previous == "$HANDSEED")
+            seed = std::stoul(group.value, nullptr, 16);
+        else if (group.code == 5)
+            largest = std::max(largest, std::stoul(group.value, nullptr, 16));
+        previous = group.value;
+    }
+    EXPECT_GT(largest, 0xFFFFul);
+    EXPECT_GT(seed, largest);
+}
+
 } // namespace
