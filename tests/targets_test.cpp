@@ -58,9 +58,7 @@ bool TemporaryLeft(const fs::path& folder)
 
 mode_t Mode(const fs::path& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     lstat(path.c_str(), &info);
     return info.st_mode;
 }

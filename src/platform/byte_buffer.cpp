@@ -106,9 +106,7 @@ bool CByteBuffer::ReadFile(const std::string& path, int* error)
             *error = errno;
         return false;
     }
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (fstat(fd, &info) != 0)
         failure = errno;
     else if (S_ISDIR(info.st_mode))

@@ -172,9 +172,7 @@ bool COutputTarget::CreateTemporary(const std::string& folder)
         }
         if (replacing)
         {
-            struct stat old
-            {
-            };
+            struct stat old = {};
             if (::stat(m_resolved.c_str(), &old) == 0)
             {
                 // The owner first: changing it may clear the set-id bits that the mode then restores.
@@ -201,9 +199,7 @@ bool COutputTarget::Prepare()
         m_stream = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         return m_stream >= 0 || Fail(errno);
     }
-    struct stat info
-    {
-    };
+    struct stat info = {};
     bool exists = ::stat(m_path.c_str(), &info) == 0;
     if (!exists && errno != ENOENT)
         return Fail(errno);
@@ -272,12 +268,8 @@ bool COutputTarget::CopyIntoTarget()
         ::close(in);
         return Fail(error);
     }
-    struct stat source
-    {
-    };
-    struct stat target
-    {
-    };
+    struct stat source = {};
+    struct stat target = {};
     bool ok = ::fstat(in, &source) == 0 && ::fstat(out, &target) == 0;
     int error = ok ? 0 : errno;
     // The room is taken before anything is overwritten; a file system that cannot reserve it

@@ -50,9 +50,7 @@ extern "C" void OnTerminatingSignal(int signal)
     RemoveTemporaries();
     // The default action ends the process as if no handler had been there, so the parent sees
     // the signal (and a shell reports 128 + its number) rather than an ordinary exit.
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);
@@ -68,14 +66,10 @@ void Install()
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
     {
-        struct sigaction old
-        {
-        };
+        struct sigaction old = {};
         if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
             continue;
-        struct sigaction action
-        {
-        };
+        struct sigaction action = {};
         action.sa_handler = OnTerminatingSignal;
         sigemptyset(&action.sa_mask);
         // While one of them is handled the others wait: the files are removed once, then the
@@ -85,9 +79,7 @@ void Install()
         sigaddset(&action.sa_mask, SIGHUP);
         ::sigaction(signal, &action, nullptr);
     }
-    struct sigaction ignore
-    {
-    };
+    struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
