@@ -340,6 +340,38 @@ INSTANTIATE_TEST_SUITE_P(Signals, TemporaryCleanup,
                                            SignalCase{"HangUp", SIGHUP}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A signal during a deferred step waits for its end, and then ends the process all the same.
+TEST(TemporaryCleanup, DeferredStepFinishesFirst)
+{
+    const fs::path folder = Folder("deferred");
+    const fs::path temporary = folder / "temporary";
+    const fs::path finished = folder / "finished";
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        orbelin::InstallSignalCleanup();
+        WriteFile(temporary, "x");
+        orbelin::RegisterTemporary(temporary.c_str());
+        {
+            const orbelin::CSignalsDeferred deferred;
+            {
+                const orbelin::CSignalsDeferred nested;
+                raise(SIGTERM);
+            }
+            WriteFile(finished, "x");
+        }
+        WriteFile(folder / "too-far", "x");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_TRUE(fs::exists(finished));
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_FALSE(fs::exists(folder / "too-far"));
+}
+
 TEST(TemporaryCleanup, FileSizeLimitSignalIsIgnored)
 {
     const pid_t child = fork();

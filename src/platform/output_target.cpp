@@ -258,6 +258,8 @@ bool COutputTarget::Prepare()
 
 bool COutputTarget::CopyIntoTarget()
 {
+    // Interrupted half-way, the file would hold part of each drawing.
+    const CSignalsDeferred uninterrupted;
     const int in = ::open(m_temp.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return Fail(errno);

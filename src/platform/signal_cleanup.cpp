@@ -44,9 +44,13 @@ void RemoveTemporaries()
             ::unlink(slot.path);
 }
 
-extern "C" void OnTerminatingSignal(int signal)
+// Steps under way that must not stop half-way, and a signal that came meanwhile.
+std::atomic<int> g_deferring{0};
+std::atomic<int> g_pending{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler notes the signal");
+
+void EndBySignal(int signal)
 {
-    const int savedErrno = errno;
     RemoveTemporaries();
     // The default action ends the process as if no handler had been there, so the parent sees
     // the signal (and a shell reports 128 + its number) rather than an ordinary exit.
@@ -59,6 +63,20 @@ extern "C" void OnTerminatingSignal(int signal)
     sigaddset(&unblock, signal);
     ::pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
     ::raise(signal);
+}
+
+extern "C" void OnTerminatingSignal(int signal)
+{
+    const int savedErrno = errno;
+    // Noted first, then the deferral looked at; the end of a deferral does the opposite, so one of
+    // the two always sees the signal, and the exchange lets only one of them act on it.
+    g_pending.store(signal);
+    if (g_deferring.load() == 0)
+    {
+        const int pending = g_pending.exchange(0);
+        if (pending != 0)
+            EndBySignal(pending);
+    }
     errno = savedErrno;
 }
 
@@ -71,6 +89,8 @@ void Install()
             continue;
         struct sigaction action = {};
         action.sa_handler = OnTerminatingSignal;
+        // A signal noted during a deferred step returns to it: its system calls go on, not fail.
+        action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         // While one of them is handled the others wait: the files are removed once, then the
         // process ends.
@@ -107,6 +127,21 @@ int RegisterTemporary(const char* path)
         return i;
     }
     return -1;
+}
+
+CSignalsDeferred::CSignalsDeferred()
+{
+    g_deferring.fetch_add(1);
+}
+
+CSignalsDeferred::~CSignalsDeferred()
+{
+    if (g_deferring.fetch_sub(1) == 1)
+    {
+        const int pending = g_pending.exchange(0);
+        if (pending != 0)
+            EndBySignal(pending);
+    }
 }
 
 void UnregisterTemporary(int slot)

@@ -19,4 +19,16 @@ int RegisterTemporary(const char* path);
 // a signal in between then unlinks a name that no longer exists, which is harmless.
 void UnregisterTemporary(int slot);
 
+// While one lives, those signals wait: the handler only notes one, and when the last of these ends
+// the temporary files are removed and the process ends by it. For a step that must not stop
+// half-way, such as a drawing copied into an existing file. Safe on several threads at once.
+class CSignalsDeferred
+{
+  public:
+    CSignalsDeferred();
+    ~CSignalsDeferred();
+    CSignalsDeferred(const CSignalsDeferred&) = delete;
+    CSignalsDeferred& operator=(const CSignalsDeferred&) = delete;
+};
+
 } // namespace orbelin
