@@ -163,7 +163,7 @@ bool PlanJobs(const Options& options, std::vector<Job>& jobs, std::string& error
 // One line for a person watching a terminal: the percentage of the whole run.
 class CProgressLine
 {
-  public:
+public:
     CProgressLine(std::ostream& err, bool shown, std::size_t files)
         : m_err(err), m_shown(shown), m_percents(files)
     {
@@ -200,7 +200,7 @@ class CProgressLine
         EndLine();
     }
 
-  private:
+private:
     void EndLine()
     {
         if (m_open)

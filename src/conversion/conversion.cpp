@@ -43,7 +43,7 @@ std::atomic<bool> g_heapTaken{false};
 
 class CHeapTurn
 {
-  public:
+public:
     explicit CHeapTurn(std::size_t expectedBytes)
     {
         if (!g_heapTaken.exchange(true, std::memory_order_acquire))
@@ -60,7 +60,7 @@ class CHeapTurn
     CHeapTurn(const CHeapTurn&) = delete;
     CHeapTurn& operator=(const CHeapTurn&) = delete;
 
-  private:
+private:
     std::optional<orbelin::CLargePageHeap> m_heap;
 };
 

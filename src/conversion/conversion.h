@@ -15,9 +15,9 @@ struct ConversionRequest
 enum class ConversionStatus
 {
     Converted,
-    MissingInput,  // "Select svg file."
-    MissingOutput, // "Input dxf file."
-    OutputIsInput, // refused before anything is written
+    MissingInput,   // "Select svg file."
+    MissingOutput,  // "Input dxf file."
+    OutputIsInput,  // refused before anything is written
     UnreadableInput,
     UnwritableOutput
 };
@@ -40,10 +40,10 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
                                const MessageSink& message = {});
 
 // The fixed message texts.
-extern const char* const kMsgSelectSvg;     // "Select svg file."
-extern const char* const kMsgInputDxf;      // "Input dxf file."
-extern const char* const kMsgFailedWrite;   // "Failed to write file(%s)"
-extern const char* const kMsgFailedRead;    // "Failed to read file(%s)"
-extern const char* const kMsgOutputIsInput; // the output would overwrite the input
+extern const char* const kMsgSelectSvg;       // "Select svg file."
+extern const char* const kMsgInputDxf;        // "Input dxf file."
+extern const char* const kMsgFailedWrite;     // "Failed to write file(%s)"
+extern const char* const kMsgFailedRead;      // "Failed to read file(%s)"
+extern const char* const kMsgOutputIsInput;   // the output would overwrite the input
 // "-", the path that names standard input or standard output.
 extern const char* const kStandardStream;

@@ -12,7 +12,7 @@ namespace orbelin
 // 10 MB buffer page by page costs thousands of page faults, more than reading the file itself.
 class CByteBuffer
 {
-  public:
+public:
     CByteBuffer() = default;
     ~CByteBuffer() { Release(); }
     CByteBuffer(CByteBuffer&& other) noexcept;
@@ -29,7 +29,7 @@ class CByteBuffer
     void Assign(std::string_view bytes);
     std::string_view View() const { return {m_data, m_size}; }
 
-  private:
+private:
     // Room for size bytes; false when no memory could be had.
     bool Allocate(std::size_t size);
     // Reads fd to its end; waitMs bounds the wait for the first byte (-1: no bound).

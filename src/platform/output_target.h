@@ -27,7 +27,7 @@ enum class OutputKind
 
 class COutputTarget
 {
-  public:
+public:
     // "-" names standard output.
     explicit COutputTarget(std::string path);
     // Removes the temporary file unless committed.
@@ -50,7 +50,7 @@ class COutputTarget
     // The errno value of the last failure, 0 when none.
     int Error() const { return m_error; }
 
-  private:
+private:
     bool Fail(int error);
     bool CreateTemporary(const std::string& folder);
     bool CopyIntoTarget();

@@ -24,7 +24,7 @@ void UnregisterTemporary(int slot);
 // half-way, such as a drawing copied into an existing file. Safe on several threads at once.
 class CSignalsDeferred
 {
-  public:
+public:
     CSignalsDeferred();
     ~CSignalsDeferred();
     CSignalsDeferred(const CSignalsDeferred&) = delete;

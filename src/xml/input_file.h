@@ -11,7 +11,7 @@
 // position costs an offset rather than a file read, while the reader keeps its window rules.
 class CInputFile
 {
-  public:
+public:
     static constexpr std::size_t kWindowSize = 8192;
 
     // False when the file cannot be opened or read; Error() then tells why.
@@ -36,7 +36,7 @@ class CInputFile
     // file is opened again or destroyed.
     std::shared_ptr<const void> TextOwner() const { return m_data; }
 
-  private:
+private:
     std::shared_ptr<orbelin::CByteBuffer> m_data = std::make_shared<orbelin::CByteBuffer>();
     std::string_view m_text;
     std::size_t m_position = 0;
