@@ -27,21 +27,23 @@ constexpr int kMostJobs = 256;
 
 const char* const kUsage =
     "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]\n"
-    "       orbelin-convert [options] [--output-dir DIR] INPUT... \n"
+    "       orbelin-convert [options] [--output-dir DIR] INPUT...\n"
     "Converts SVG drawings into ASCII DXF drawings (AutoCAD 2000).\n"
     "\n"
     "  --fill             write filled shapes as solid hatches (default)\n"
     "  --no-fill          write outlines only\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
-    "  --recursive        a folder as INPUT includes the .svg files of its subfolders\n"
-    "  --quiet            no progress display and no summary; only failures are reported\n"
+    "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
+    "  -q, --quiet        no progress display and no summary; only failures are reported\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
     "OUTPUT defaults to INPUT with the extension .dxf. With two paths the second is the output;\n"
     "with more, or with --output-dir, every path is an input, and a folder stands for the .svg\n"
     "files in it. '-' as INPUT reads standard input, '-' as OUTPUT writes standard output.\n"
+    "A file is written as a temporary .orbelin-XXXXXXXX beside it and renamed over it when complete;\n"
+    "devices and pipes are written in place. See orbelin-convert(1).\n"
     "Exit status: 0 converted, 1 a conversion failed, 2 wrong usage, 128+N ended by signal N.\n";
 
 struct Options
