@@ -575,6 +575,8 @@ public:
     }
 
     bool Failed() const { return m_failed; }
+    // Gives the file up: nothing more is formatted or written, and it counts as failed.
+    void Abandon() { m_failed = true; }
 
     // Drains, ends the thread and closes the file; true when every byte reached it.
     bool Close()
@@ -627,7 +629,9 @@ private:
                 m_recordBacklog.fetch_sub(1, std::memory_order_relaxed);
             m_busy = true;
             lock.unlock();
-            Process(block, used);
+            // A failed or abandoned file needs no more text: the queue only drains.
+            if (!m_failed)
+                Process(block, used);
             lock.lock();
             // Written whenever the producer is behind, so that Drain() finds everything in the file.
             if (m_queue.empty())
@@ -1115,6 +1119,11 @@ void CDxfWriter::Flush() const
 bool CDxfWriter::openFailed() const
 {
     return m_sink->Failed();
+}
+
+void CDxfWriter::Abandon() const
+{
+    m_sink->Abandon();
 }
 
 void CDxfWriter::close() const

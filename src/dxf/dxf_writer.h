@@ -57,6 +57,8 @@ public:
     bool openFailed() const;
     // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
+    // Gives the file up at once: what is still queued is dropped and openFailed() becomes true.
+    void Abandon() const;
 
 private:
     class CSink;

@@ -14,6 +14,7 @@
 #include "svg/transform.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -190,6 +191,9 @@ public:
     int BeginDxfDocument(const std::string& path, unsigned long expectedHandles = 0);
     // Ends and closes the document: 0, or -1 when a write error was detected.
     int EndDxfDocument();
+    // The next handle the open document gives out (0 when none is open). Every entity takes one, so
+    // the difference over the walk counts the entities written.
+    unsigned long NextHandle() const;
     static void ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum);
 
     // ---- entity conventions (the only way entities reach the writer) -------------------------
@@ -280,6 +284,9 @@ public:
 
     // Set while a marker's own geometry is drawn, so a marker never draws markers.
     int m_drawingMarker = 0;
+    // Set from another thread to stop the conversion; the walk and EndDxfDocument look at it.
+    const std::atomic<bool>* m_cancel = nullptr;
+    bool Cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
     // Path of the open output file, for the final checks of EndDxfDocument.
     std::string m_outputPath;
     // The handle seed written into the header, replaced by the true one at the end.
