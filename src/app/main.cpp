@@ -1,6 +1,7 @@
 #include "app/orbelin_app.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <clocale>
 
 int main(int argc, char** argv)
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     QApplication::setApplicationName(QStringLiteral("Orbelin"));
 
+    // Files named on the command line, as "Open with" on a desktop hands them over.
     COrbelinApp app;
-    return app.InitInstance();
+    return app.InitInstance(QApplication::arguments().mid(1));
 }
