@@ -2,11 +2,8 @@
 
 #include "app/orbelin_dlg.h"
 
-#include <QDir>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSemaphore>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
 
@@ -36,7 +33,6 @@ void ArrangeScreenshot(COrbelinDlg& dialog, const QString& screenshot)
     }
 
     // The run waits on its own thread while the picture is taken, so the bar shows the value.
-    static QTemporaryDir scratch;
     static QSemaphore taken;
     static std::atomic<bool> waiting{false};
     const int at = haveProgress ? progress : 40;
@@ -62,10 +58,8 @@ void ArrangeScreenshot(COrbelinDlg& dialog, const QString& screenshot)
     QTimer::singleShot(500, &dialog,
                        [&dialog, drawing]
                        {
-                           auto* input = dialog.findChild<QLineEdit*>(QStringLiteral("inputPath"));
-                           auto* output = dialog.findChild<QLineEdit*>(QStringLiteral("outputPath"));
-                           input->setText(drawing);
-                           output->setText(QDir(scratch.path()).filePath(QStringLiteral("drawing.dxf")));
+                           // As if the drawing were dropped on the window: the output goes beside it.
+                           dialog.OpenFiles({drawing});
                            dialog.findChild<QPushButton*>(QStringLiteral("convert"))->click();
                        });
 }
