@@ -315,7 +315,7 @@ void COrbelinDlg::OnConvert()
     // A file named like the drawing may hold other work. Save As has asked already; the core refuses
     // to write over the input by itself, with its own message.
     const QString output = FromPath(m_outputPath);
-    if (QFileInfo(output).isFile() && output != m_savedAs && !orbelin::SameFile(m_inputPath, m_outputPath))
+    if (QFileInfo(output).isFile() && !MayReplace(output) && !orbelin::SameFile(m_inputPath, m_outputPath))
     {
         const QString question = tr("%1 already exists.\nDo you want to replace it?").arg(output);
         if (!m_services->AskReplace(this, kAppName, question))
@@ -346,7 +346,7 @@ void COrbelinDlg::ConvertBatch(const QStringList& inputs)
         CBatchRow row;
         row.input = input;
         row.output = FromPath(orbelin::ProposeOutputPath(ToPath(input)));
-        if (QFileInfo(row.output).isFile())
+        if (QFileInfo(row.output).isFile() && !MayReplace(row.output))
             existing << QFileInfo(row.output).fileName();
         m_batchRows << row;
     }
@@ -365,7 +365,7 @@ void COrbelinDlg::ConvertBatch(const QStringList& inputs)
     }
     for (CBatchRow& row : m_batchRows)
     {
-        if (!replace && QFileInfo(row.output).isFile())
+        if (!replace && QFileInfo(row.output).isFile() && !MayReplace(row.output))
         {
             row.reason = tr("Not replaced: the output file exists.");
             continue;
@@ -427,6 +427,8 @@ void COrbelinDlg::OnJobDone(int job, const ConversionResult& result, double seco
 {
     if (!m_run)
         return;
+    if (result.ok())
+        m_mayReplace << QFileInfo(FromPath(m_run->Job(job).outputPath)).absoluteFilePath();
     if (!m_batch)
     {
         if (result.status == ConversionStatus::Cancelled)
@@ -593,6 +595,11 @@ void COrbelinDlg::RememberFolder(const QString& path)
     profile.setValue(kLastFolderKey, folder);
 }
 
+bool COrbelinDlg::MayReplace(const QString& path) const
+{
+    return m_mayReplace.contains(QFileInfo(path).absoluteFilePath());
+}
+
 QString COrbelinDlg::StartFolder(const QString& fieldText) const
 {
     if (!fieldText.isEmpty())
@@ -633,7 +640,7 @@ void COrbelinDlg::OnBrowseOutput()
         return;
     m_outputPath = ToPath(chosen);
     m_output->setText(FromPath(m_outputPath));
-    m_savedAs = m_output->text();
+    m_mayReplace << QFileInfo(chosen).absoluteFilePath();
     RememberFolder(chosen);
 }
 

@@ -96,6 +96,7 @@ class COrbelinDlg : public QDialog
     void ProposeOutput(const QString& input);
     void RememberFolder(const QString& path);
     QString StartFolder(const QString& fieldText) const;
+    bool MayReplace(const QString& path) const;
     void ShowFinishedQuestion(const ConversionResult& result);
 
     void CreateControls();
@@ -108,8 +109,9 @@ class COrbelinDlg : public QDialog
     std::string m_inputPath;
     std::string m_outputPath;
     int m_fillOption = 1;
-    // The output the Save As dialog returned in this run: it has asked before replacing it already.
-    QString m_savedAs;
+    // Outputs that may be replaced without a question: those the Save As dialog returned in this run
+    // (it has asked already) and those this window wrote in this run. Absolute paths.
+    QStringList m_mayReplace;
     // The output last proposed from the input: replaced as the input is typed, unlike a path the
     // person typed or chose.
     QString m_proposedOutput;

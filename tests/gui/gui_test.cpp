@@ -846,6 +846,15 @@ void GuiTest::overwriteQuestion()
     QCOMPARE(m_ui->questions.size(), replaced ? 1 : 0);
     QVERIFY(m_ui->messages.isEmpty());
 
+    // A file this window wrote itself is replaced without asking again.
+    if (replaced)
+    {
+        const int asks = m_ui->replaceQuestions.size();
+        ConvertAndWait();
+        QCOMPARE(m_ui->replaceQuestions.size(), asks);
+        QCOMPARE(m_ui->questions.size(), 2);
+    }
+
     // Save As answers for the file it chose only: typed again later, the question comes back.
     if (savedAs)
     {
@@ -1051,17 +1060,26 @@ void GuiTest::severalFilesConvertInTurn()
     QCOMPARE(rows[2].output, secondDxf);
     QVERIFY(Bar()->isHidden());
 
-    // Again over the files now there: one question for both, and No keeps them.
+    // The same window replaces what it wrote itself without asking.
+    m_dialog->OpenFiles(files);
+    QTRY_COMPARE_WITH_TIMEOUT(m_ui->batches.size(), 2, 60000);
+    QVERIFY(m_ui->replaceQuestions.isEmpty());
+    QVERIFY(m_ui->batches[1][2].converted);
+
+    // At the next start the files there are other work: one question for both, and No keeps them.
+    m_dialog.reset();
+    m_dialog = MakeDialog();
     WriteAll(firstDxf, "kept");
     m_ui->replaceAnswer = false;
     m_dialog->OpenFiles(files);
-    QTRY_COMPARE_WITH_TIMEOUT(m_ui->batches.size(), 2, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_ui->batches.size(), 1, 60000);
     QCOMPARE(m_ui->replaceQuestions.size(), 1);
     QVERIFY(m_ui->replaceQuestions.front().contains(QStringLiteral("first.dxf")));
     QVERIFY(m_ui->replaceQuestions.front().contains(QStringLiteral("second.dxf")));
     QCOMPARE(ReadAll(firstDxf), QByteArray("kept"));
-    QVERIFY(!m_ui->batches[1][0].converted);
-    QVERIFY(!m_ui->batches[1][0].reason.isEmpty());
+    QVERIFY(!m_ui->batches[0][0].converted);
+    QVERIFY(!m_ui->batches[0][0].reason.isEmpty());
+    QVERIFY(!m_ui->batches[0][2].converted);
 }
 
 void GuiTest::helpFallsBackToHtml_data()
