@@ -391,6 +391,10 @@ void COrbelinDlg::StartRun(std::vector<ConversionRequest> jobs, bool batch)
 {
     m_batch = batch;
     m_closeAfterRun = false;
+    // Until the run reports otherwise it counts as stopped, so that a run ending without a word
+    // says nothing.
+    m_singleResult = ConversionResult();
+    m_singleResult.status = ConversionStatus::Cancelled;
     m_run = new CConversionRun(std::move(jobs), this);
     if (m_progressHook)
         m_run->SetProgressHook([hook = m_progressHook](int, int percent) { hook(percent); });
@@ -431,15 +435,8 @@ void COrbelinDlg::OnJobDone(int job, const ConversionResult& result, double seco
         m_mayReplace << QFileInfo(FromPath(m_run->Job(job).outputPath)).absoluteFilePath();
     if (!m_batch)
     {
-        if (result.status == ConversionStatus::Cancelled)
-            m_progress->hide();
-        else if (!result.ok())
-        {
-            if (!result.message.empty())
-                m_services->ShowMessage(this, kAppName, FromPath(result.message));
-        }
-        else
-            ShowFinishedQuestion(result);
+        // Said once the run is over: a question's own event loop must not see the run end.
+        m_singleResult = result;
         return;
     }
     // Which row: the jobs are the rows that were not skipped, in order.
@@ -463,7 +460,6 @@ void COrbelinDlg::OnRunFinished()
 {
     if (!m_run)
         return;
-    const bool cancelled = m_run->IsCancelled();
     m_run->deleteLater();
     m_run = nullptr;
     SetInputsEnabled(true);
@@ -476,8 +472,15 @@ void COrbelinDlg::OnRunFinished()
         if (!m_closeAfterRun)
             m_services->ShowBatchResults(this, m_batchRows);
     }
-    else if (cancelled)
+    else if (m_singleResult.status == ConversionStatus::Cancelled)
         m_progress->hide();
+    else if (!m_singleResult.ok())
+    {
+        if (!m_singleResult.message.empty())
+            m_services->ShowMessage(this, kAppName, FromPath(m_singleResult.message));
+    }
+    else
+        ShowFinishedQuestion(m_singleResult);
     emit ConversionFinished();
     if (m_closeAfterRun)
         close();

@@ -120,6 +120,7 @@ class COrbelinDlg : public QDialog
     bool m_batch = false;
     bool m_closeAfterRun = false;
     QList<CBatchRow> m_batchRows;
+    ConversionResult m_singleResult;
     std::function<void(int)> m_progressHook;
 
     std::vector<CPlacement> m_placements;
