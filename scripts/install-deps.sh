@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build, the window and the tests need. Safe to run again.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libdxflib-dev libgtest-dev libbenchmark-dev
-          qt6-base-dev python3 python3-ezdxf clang libclang-rt-14-dev locales xvfb xauth)
+          qt6-base-dev python3 python3-ezdxf clang libclang-rt-14-dev locales xvfb xauth
+          desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,8 +4,11 @@
 #include "platform/text.h"
 #include "support/test_support.h"
 
+#include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -266,5 +269,146 @@ TEST(ConversionWhole, SameBytesUnderCommaLocale)
     ASSERT_TRUE(run.result.ok());
     EXPECT_EQ(FirstDifference(ReadFile(folder / "c.dxf"), ReadFile(folder / "de.dxf")), "");
 }
+
+// A drawing whose only top-level element is one group of `count` lines: a walk by top-level
+// elements would stand still over all of it.
+std::string OneGroupOfLines(int count)
+{
+    std::string svg = R"(<svg width="1000" height="1000"><g id="all">)";
+    for (int i = 0; i < count; ++i)
+        svg += "<line x1=\"" + std::to_string(i % 997) + "\" y1=\"0\" x2=\"10\" y2=\"" + std::to_string(i) + "\"/>";
+    return svg + "</g></svg>";
+}
+
+struct CancelCase
+{
+    const char* name;
+    int atPercent;     // the detailed progress value at which the flag is set; -1: before the run
+    bool outputExists; // an earlier drawing lies where the output goes
+};
+
+class ConversionCancel : public ::testing::TestWithParam<CancelCase>
+{
+};
+
+TEST_P(ConversionCancel, LeavesNoFileAndTheOldOneAsItWas)
+{
+    const CancelCase& c = GetParam();
+    const fs::path folder = Folder(std::string("cancel-") + c.name);
+    const std::string input = WriteSvg(folder / "in.svg", OneGroupOfLines(3000));
+    const fs::path output = folder / "out.dxf";
+    if (c.outputExists)
+        WriteFile(output, "earlier work");
+    std::atomic<bool> cancel{c.atPercent < 0};
+    ConversionRequest request;
+    request.inputPath = input;
+    request.outputPath = output.string();
+    request.cancel = &cancel;
+    request.detailedProgress = true;
+    std::vector<int> progress;
+    std::vector<std::string> messages;
+    const ConversionResult result = RunConversion(
+        request,
+        [&](int percent)
+        {
+            progress.push_back(percent);
+            if (c.atPercent >= 0 && percent >= c.atPercent)
+                cancel = true;
+        },
+        [&](const std::string& text) { messages.push_back(text); });
+
+    EXPECT_EQ(result.status, ConversionStatus::Cancelled);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.message, "");
+    EXPECT_TRUE(messages.empty());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_LT(progress.back(), 100);
+    if (c.atPercent >= 0)
+    {
+        EXPECT_LE(progress.back(), c.atPercent + 1) << "the walk stops at the next element";
+    }
+    // No temporary beside it, and an earlier drawing keeps every byte.
+    EXPECT_EQ(FileCount(folder), c.outputExists ? 2u : 1u);
+    if (c.outputExists)
+    {
+        EXPECT_EQ(ReadFile(output), "earlier work");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, ConversionCancel,
+    ::testing::Values(CancelCase{"BeforeTheRun", -1, false}, CancelCase{"BeforeTheRunOverOldFile", -1, true},
+                      CancelCase{"WhenTheWalkStarts", 15, false}, CancelCase{"MidWalk", 40, false},
+                      CancelCase{"MidWalkOverOldFile", 40, true}, CancelCase{"AfterTheWalk", 97, true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ConversionCancel, UnsetFlagChangesNothing)
+{
+    const fs::path folder = Folder("cancel-unset");
+    const std::string input = WriteSvg(folder / "in.svg", OneGroupOfLines(50));
+    const Outcome plain = Convert(input, (folder / "plain.dxf").string());
+    std::atomic<bool> cancel{false};
+    ConversionRequest request;
+    request.inputPath = input;
+    request.outputPath = (folder / "flag.dxf").string();
+    request.cancel = &cancel;
+    ASSERT_TRUE(RunConversion(request).ok());
+    EXPECT_EQ(FirstDifference(ReadFile(folder / "plain.dxf"), ReadFile(folder / "flag.dxf")), "");
+}
+
+TEST(ConversionDetailedProgress, MovesThroughOneTopLevelGroup)
+{
+    const fs::path folder = Folder("detailed");
+    const std::string input = WriteSvg(folder / "in.svg", OneGroupOfLines(400));
+    const Outcome fixed = Convert(input, (folder / "fixed.dxf").string());
+    EXPECT_EQ(fixed.progress, (std::vector<int>{0, 5, 12, 15, 95, 100}));
+
+    ConversionRequest request;
+    request.inputPath = input;
+    request.outputPath = (folder / "detailed.dxf").string();
+    request.detailedProgress = true;
+    std::vector<int> values;
+    ASSERT_TRUE(RunConversion(request, [&values](int percent) { values.push_back(percent); }).ok());
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.front(), 0);
+    EXPECT_EQ(values.back(), 100);
+    EXPECT_TRUE(std::adjacent_find(values.begin(), values.end(), std::greater_equal<int>()) == values.end())
+        << "each value once, rising";
+    // Every percent of the walk is reached, the walk's start and end among them.
+    for (int percent = 15; percent <= 95; ++percent)
+        EXPECT_NE(std::find(values.begin(), values.end(), percent), values.end()) << percent;
+    EXPECT_EQ(FirstDifference(ReadFile(folder / "fixed.dxf"), ReadFile(folder / "detailed.dxf")), "");
+}
+
+struct EntityCountCase
+{
+    const char* name;
+    const char* svg;
+};
+
+class ConversionEntityCount : public ::testing::TestWithParam<EntityCountCase>
+{
+};
+
+TEST_P(ConversionEntityCount, MatchesTheEntitiesSection)
+{
+    const EntityCountCase& c = GetParam();
+    const fs::path folder = Folder(std::string("count-") + c.name);
+    const std::string input =
+        c.svg ? WriteSvg(folder / "in.svg", c.svg) : ExampleSvg().string();
+    const Outcome run = Convert(input, (folder / "out.dxf").string());
+    ASSERT_TRUE(run.result.ok()) << run.result.message;
+    EXPECT_EQ(run.result.entities, Entities(ReadFile(folder / "out.dxf")).size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drawings, ConversionEntityCount,
+    ::testing::Values(
+        EntityCountCase{"Empty", "<svg width=\"10\" height=\"10\"/>"}, EntityCountCase{"OneLine", kSimpleSvg},
+        EntityCountCase{"FilledPathAndText",
+                        R"(<svg height="100"><path d="M0 0 L50 0 L50 50 Z M60 0 L70 0 L70 9 Z" style="fill:#00ff00;stroke:#000"/>)"
+                        R"(<text x="1" y="9" font-size="3">A</text><rect x="1" y="1" width="5" height="5" rx="1"/></svg>)"},
+        EntityCountCase{"Example", nullptr}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace

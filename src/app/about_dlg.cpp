@@ -6,9 +6,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QtGlobal>
 
 #ifndef ORBELIN_VERSION
 #define ORBELIN_VERSION "1.0"
+#endif
+#ifndef ORBELIN_DXFLIB_VERSION
+#define ORBELIN_DXFLIB_VERSION "unknown"
 #endif
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
@@ -21,9 +25,15 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setAlignment(Qt::AlignTop);
 
     auto* text = new QLabel(this);
-    text->setText(QStringLiteral("<b>Orbelin, Version %1</b><br><br>"
-                                 "Converts an SVG drawing into an AutoCAD DXF drawing (release 2000).")
-                      .arg(QStringLiteral(ORBELIN_VERSION)));
+    text->setObjectName(QStringLiteral("aboutText"));
+    // Qt's version is the one the program runs with; dxflib's library reports none, so its version is
+    // the one the build found.
+    text->setText(tr("<b>Orbelin, Version %1</b><br><br>"
+                     "Converts an SVG drawing into an AutoCAD DXF drawing (release 2000).<br><br>"
+                     "Licence: GNU General Public License, version 2 or later.<br>"
+                     "Uses Qt %2 (LGPL 3) and dxflib %3 (GPL 2 or later).")
+                      .arg(QStringLiteral(ORBELIN_VERSION), QString::fromLatin1(qVersion()),
+                           QStringLiteral(ORBELIN_DXFLIB_VERSION)));
     text->setWordWrap(true);
     text->setMinimumWidth(260);
 

@@ -31,11 +31,15 @@ void PaintEmblem(QPainter& painter, const QPointF& centre, double size)
     painter.restore();
 }
 
-QPixmap IconPixmap(int size)
+} // namespace
+
+QImage OrbelinIconImage(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    // An image rather than a pixmap: it can be drawn without a display, when the build renders the
+    // icons that are installed.
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient gradient(0.0, 0.0, 0.0, size);
     gradient.setColorAt(0.0, kMidBlue);
@@ -45,16 +49,15 @@ QPixmap IconPixmap(int size)
     const double radius = size * 0.18;
     painter.drawRoundedRect(QRectF(0.0, 0.0, size, size), radius, radius);
     PaintEmblem(painter, QPointF(size / 2.0, size / 2.0), size * 0.9);
-    return pixmap;
+    painter.end();
+    return image;
 }
-
-} // namespace
 
 QIcon OrbelinIcon()
 {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128})
-        icon.addPixmap(IconPixmap(size));
+        icon.addPixmap(QPixmap::fromImage(OrbelinIconImage(size)));
     return icon;
 }
 

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QWidget>
 
 // The application icon at the usual sizes.
 QIcon OrbelinIcon();
+// The icon drawn at size × size pixels.
+QImage OrbelinIconImage(int size);
 
 // The banner across the top of the main window; it fills whatever width it is given.
 class CBanner : public QWidget

@@ -1,6 +1,7 @@
 #include "app/orbelin_dlg.h"
 
 #include "app/artwork.h"
+#include "app/conversion_run.h"
 #include "app/cool_btn.h"
 #include "app/text_progress_ctrl.h"
 #include "app/ui_services.h"
@@ -10,15 +11,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QUrl>
 #include <cmath>
 
 namespace
@@ -30,6 +36,9 @@ const QString kFillOptionKey = QStringLiteral("Orbelin/FillOption");
 const QString kQuestionCaption = QStringLiteral("Tessaro SVG to DXF");
 const QString kQuestion =
     QStringLiteral("Convert finished, do you need to open the output folder now? \nOutput folder is");
+const QString kLastFolderKey = QStringLiteral("Orbelin/LastFolder");
+const QString kLastInputKey = QStringLiteral("Orbelin/LastInput");
+const QString kLastOutputKey = QStringLiteral("Orbelin/LastOutput");
 const QString kSvgFilter = QStringLiteral("SVG Files (*.svg);;All Files (*)");
 const QString kDxfFilter = QStringLiteral("AutoCAD DXF Files (*.dxf);;All Files (*)");
 
@@ -69,6 +78,21 @@ QPushButton* PushButton(const QString& text, QWidget* parent)
     return button;
 }
 
+// The local files among dropped URLs; none when anything else is among them.
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls())
+    {
+        if (!url.isLocalFile())
+            return {};
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
 } // namespace
 
 COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
@@ -106,6 +130,11 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     m_progress->SetPos(0);
 
     m_fill->setChecked(m_fillOption != 0);
+    // The paths of the last conversion, so that a drawing revised in another program is converted
+    // again with one click.
+    m_input->setText(profile.value(kLastInputKey).toString());
+    m_output->setText(profile.value(kLastOutputKey).toString());
+    setAcceptDrops(true);
 
     const QFontMetricsF metrics(font());
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
@@ -118,6 +147,9 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
 
 COrbelinDlg::~COrbelinDlg()
 {
+    // A run still going is stopped, and its thread ended, before the window's parts go.
+    delete m_run;
+    m_run = nullptr;
     QSettings profile(kProfileKey, kAppName);
     profile.setValue(kFillOptionKey, m_fillOption);
 }
@@ -173,7 +205,8 @@ void COrbelinDlg::CreateControls()
     connect(m_browseOutput, &QPushButton::clicked, this, &COrbelinDlg::OnBrowseOutput);
     connect(m_fill, &QCheckBox::clicked, this, &COrbelinDlg::OnFillOption);
     connect(m_convert, &QPushButton::clicked, this, &COrbelinDlg::OnConvert);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cancel, &QPushButton::clicked, this, &COrbelinDlg::reject);
+    connect(m_input, &QLineEdit::textEdited, this, &COrbelinDlg::OnInputEdited);
 }
 
 void COrbelinDlg::Place(QWidget* widget, int x, int y, int width, int height, int anchors)
@@ -228,6 +261,13 @@ void COrbelinDlg::keyPressEvent(QKeyEvent* event)
     // presses that button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
     {
+        // While a conversion runs only Cancel and Escape act.
+        if (IsConverting())
+        {
+            if (focusWidget() == m_cancel)
+                m_cancel->click();
+            return;
+        }
         if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
             button->click();
         else
@@ -258,30 +298,197 @@ void COrbelinDlg::ShowProgress(int percent)
 
 void COrbelinDlg::OnConvert()
 {
+    if (IsConverting())
+        return;
     UpdateData();
+    // The core gives the same answers; asked here, they come before any question about the output.
+    if (m_inputPath.empty())
+    {
+        m_services->ShowMessage(this, kAppName, FromPath(kMsgSelectSvg));
+        return;
+    }
+    if (m_outputPath.empty())
+    {
+        m_services->ShowMessage(this, kAppName, FromPath(kMsgInputDxf));
+        return;
+    }
+    // A file named like the drawing may hold other work. Save As has asked already; the core refuses
+    // to write over the input by itself, with its own message.
+    const QString output = FromPath(m_outputPath);
+    if (QFileInfo(output).isFile() && !MayReplace(output) && !orbelin::SameFile(m_inputPath, m_outputPath))
+    {
+        const QString question = tr("%1 already exists.\nDo you want to replace it?").arg(output);
+        if (!m_services->AskReplace(this, kAppName, question))
+            return;
+    }
+
+    QSettings profile(kProfileKey, kAppName);
+    profile.setValue(kLastInputKey, FromPath(m_inputPath));
+    profile.setValue(kLastOutputKey, output);
 
     ConversionRequest request;
     request.inputPath = m_inputPath;
     request.outputPath = m_outputPath;
     request.fillOption = m_fillOption != 0;
+    request.detailedProgress = true;
+    StartRun({request}, false);
+}
 
-    // The conversion runs here, on the window's thread: nothing else can be pressed meanwhile, and
-    // the bar repaints itself as it moves.
-    bool told = false;
-    const ConversionResult result = RunConversion(
-        request, [this](int percent) { ShowProgress(percent); },
-        [this, &told](const std::string& message)
-        {
-            told = true;
-            m_services->ShowMessage(this, kAppName, FromPath(message));
-        });
-    if (!result.ok())
+void COrbelinDlg::ConvertBatch(const QStringList& inputs)
+{
+    if (IsConverting() || inputs.isEmpty())
+        return;
+    m_batchRows.clear();
+    std::vector<ConversionRequest> jobs;
+    QStringList existing;
+    for (const QString& input : inputs)
     {
-        if (!told && !result.message.empty())
-            m_services->ShowMessage(this, kAppName, FromPath(result.message));
+        CBatchRow row;
+        row.input = input;
+        row.output = FromPath(orbelin::ProposeOutputPath(ToPath(input)));
+        if (QFileInfo(row.output).isFile() && !MayReplace(row.output))
+            existing << QFileInfo(row.output).fileName();
+        m_batchRows << row;
+    }
+    // One question for all the files that exist already, not one per file.
+    bool replace = true;
+    if (!existing.isEmpty())
+    {
+        const QStringList shown = existing.mid(0, 10);
+        QString question =
+            tr("%n of the output files already exist:", nullptr, static_cast<int>(existing.size())) +
+            QStringLiteral("\n") + shown.join(QLatin1Char('\n'));
+        if (existing.size() > shown.size())
+            question += QStringLiteral("\n...");
+        question += QStringLiteral("\n") + tr("Do you want to replace them?");
+        replace = m_services->AskReplace(this, kAppName, question);
+    }
+    for (CBatchRow& row : m_batchRows)
+    {
+        if (!replace && QFileInfo(row.output).isFile() && !MayReplace(row.output))
+        {
+            row.reason = tr("Not replaced: the output file exists.");
+            continue;
+        }
+        ConversionRequest request;
+        request.inputPath = ToPath(row.input);
+        request.outputPath = ToPath(row.output);
+        request.fillOption = m_fillOption != 0;
+        request.detailedProgress = true;
+        jobs.push_back(request);
+    }
+    RememberFolder(inputs.back());
+    if (jobs.empty())
+    {
+        m_services->ShowBatchResults(this, m_batchRows);
+        emit ConversionFinished();
         return;
     }
+    StartRun(std::move(jobs), true);
+}
 
+void COrbelinDlg::StartRun(std::vector<ConversionRequest> jobs, bool batch)
+{
+    m_batch = batch;
+    m_closeAfterRun = false;
+    // Until the run reports otherwise it counts as stopped, so that a run ending without a word
+    // says nothing.
+    m_singleResult = ConversionResult();
+    m_singleResult.status = ConversionStatus::Cancelled;
+    m_run = new CConversionRun(std::move(jobs), this);
+    if (m_progressHook)
+        m_run->SetProgressHook([hook = m_progressHook](int, int percent) { hook(percent); });
+    connect(m_run, &CConversionRun::Progress, this, &COrbelinDlg::OnRunProgress);
+    connect(m_run, &CConversionRun::JobDone, this, &COrbelinDlg::OnJobDone);
+    connect(m_run, &CConversionRun::Finished, this, &COrbelinDlg::OnRunFinished);
+    SetInputsEnabled(false);
+    m_cancel->setFocus();
+    m_run->Start();
+}
+
+void COrbelinDlg::SetInputsEnabled(bool enabled)
+{
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_input, m_browseInput, m_output, m_browseOutput,
+                                                           m_fill, m_menuButton, m_convert})
+        widget->setEnabled(enabled);
+}
+
+void COrbelinDlg::OnRunProgress(int job, int percent)
+{
+    if (!m_run)
+        return;
+    // Several files share the bar, each its part of it, so that it never runs backwards.
+    const int count = m_run->JobCount();
+    if (count > 1)
+        percent = (job * 100 + percent) / count;
+    // The last file's 100 ends the run; before that the bar stays in view.
+    if (percent >= 100 && job + 1 < count)
+        percent = 99;
+    ShowProgress(percent);
+}
+
+void COrbelinDlg::OnJobDone(int job, const ConversionResult& result, double seconds)
+{
+    if (!m_run)
+        return;
+    if (result.ok())
+        m_mayReplace << QFileInfo(FromPath(m_run->Job(job).outputPath)).absoluteFilePath();
+    if (!m_batch)
+    {
+        // Said once the run is over: a question's own event loop must not see the run end.
+        m_singleResult = result;
+        return;
+    }
+    // Which row: the jobs are the rows that were not skipped, in order.
+    const QString input = FromPath(m_run->Job(job).inputPath);
+    for (CBatchRow& row : m_batchRows)
+    {
+        if (row.input != input || row.converted || !row.reason.isEmpty())
+            continue;
+        row.converted = result.ok();
+        row.entities = result.entities;
+        row.seconds = seconds;
+        if (result.status == ConversionStatus::Cancelled)
+            row.reason = tr("Stopped.");
+        else if (!result.ok())
+            row.reason = FromPath(result.reason.empty() ? result.message
+                                                        : result.message + ": " + result.reason);
+        break;
+    }
+}
+
+void COrbelinDlg::OnRunFinished()
+{
+    if (!m_run)
+        return;
+    m_run->deleteLater();
+    m_run = nullptr;
+    SetInputsEnabled(true);
+    if (m_batch)
+    {
+        m_progress->hide();
+        for (CBatchRow& row : m_batchRows)
+            if (!row.converted && row.reason.isEmpty())
+                row.reason = tr("Not converted: the run was stopped.");
+        if (!m_closeAfterRun)
+            m_services->ShowBatchResults(this, m_batchRows);
+    }
+    else if (m_singleResult.status == ConversionStatus::Cancelled)
+        m_progress->hide();
+    else if (!m_singleResult.ok())
+    {
+        if (!m_singleResult.message.empty())
+            m_services->ShowMessage(this, kAppName, FromPath(m_singleResult.message));
+    }
+    else
+        ShowFinishedQuestion(m_singleResult);
+    emit ConversionFinished();
+    if (m_closeAfterRun)
+        close();
+}
+
+void COrbelinDlg::ShowFinishedQuestion(const ConversionResult& result)
+{
     const std::string folderPath =
         result.outputFolder.empty() ? orbelin::FolderOf(m_outputPath) : result.outputFolder;
     QString folder = FromPath(folderPath);
@@ -289,29 +496,156 @@ void COrbelinDlg::OnConvert()
     if (orbelin::LastSeparator(folderPath) == std::string::npos)
         folder = QFileInfo(FromPath(m_outputPath)).absolutePath() + QLatin1Char('/');
     const QString question = QStringLiteral("%1 %2").arg(kQuestion, folder);
-    if (m_services->AskYesNo(this, kQuestionCaption, question))
+    switch (m_services->AskFinished(this, kQuestionCaption, question))
+    {
+    case CUiServices::FinishedAnswer::OpenFolder:
         m_services->OpenFolder(folder);
+        break;
+    case CUiServices::FinishedAnswer::OpenDrawing:
+        if (!m_services->OpenDocument(QFileInfo(FromPath(m_outputPath)).absoluteFilePath()))
+            m_services->ShowMessage(this, kAppName, tr("No application on this desktop opens DXF drawings."));
+        break;
+    case CUiServices::FinishedAnswer::Nothing:
+        break;
+    }
+}
+
+void COrbelinDlg::CancelConversion()
+{
+    if (m_run)
+        m_run->Cancel();
+}
+
+void COrbelinDlg::reject()
+{
+    if (IsConverting())
+    {
+        CancelConversion();
+        return;
+    }
+    QDialog::reject();
+}
+
+void COrbelinDlg::closeEvent(QCloseEvent* event)
+{
+    if (!IsConverting())
+    {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (m_closeAfterRun)
+        return;
+    const QString question = tr("A conversion is running. Stop it and close the window?");
+    if (m_services->AskYesNo(this, kAppName, question) && m_run)
+    {
+        // The window closes once the thread has given the file up; a half-written output never
+        // stays behind.
+        m_closeAfterRun = true;
+        m_run->Cancel();
+    }
+}
+
+void COrbelinDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!IsConverting() && !LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void COrbelinDlg::dropEvent(QDropEvent* event)
+{
+    const QStringList files = LocalFiles(event->mimeData());
+    if (IsConverting() || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFiles(files);
+}
+
+void COrbelinDlg::OpenFiles(const QStringList& paths)
+{
+    if (IsConverting() || paths.isEmpty())
+        return;
+    if (paths.size() > 1)
+    {
+        ConvertBatch(paths);
+        return;
+    }
+    m_input->setText(paths.front());
+    ProposeOutput(paths.front());
+    RememberFolder(paths.front());
+}
+
+void COrbelinDlg::ProposeOutput(const QString& input)
+{
+    // Never the input itself, even for a name without an extension.
+    m_proposedOutput = input.isEmpty() ? QString() : FromPath(orbelin::ProposeOutputPath(ToPath(input)));
+    m_output->setText(m_proposedOutput);
+}
+
+void COrbelinDlg::OnInputEdited(const QString& text)
+{
+    // The output follows the typed input while it is empty or still the last proposal; a path the
+    // person typed or chose there stays.
+    if (m_output->text().isEmpty() || m_output->text() == m_proposedOutput)
+        ProposeOutput(text);
+}
+
+void COrbelinDlg::RememberFolder(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder.isEmpty())
+        return;
+    QSettings profile(kProfileKey, kAppName);
+    profile.setValue(kLastFolderKey, folder);
+}
+
+bool COrbelinDlg::MayReplace(const QString& path) const
+{
+    return m_mayReplace.contains(QFileInfo(path).absoluteFilePath());
+}
+
+QString COrbelinDlg::StartFolder(const QString& fieldText) const
+{
+    if (!fieldText.isEmpty())
+    {
+        const QFileInfo field(fieldText);
+        const QString folder = field.absolutePath();
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    QSettings profile(kProfileKey, kAppName);
+    const QString last = profile.value(kLastFolderKey).toString();
+    return QFileInfo(last).isDir() ? last : QString();
 }
 
 void COrbelinDlg::OnBrowseInput()
 {
-    const QString chosen = m_services->GetOpenFileName(this, kSvgFilter, QStringLiteral(".svg"));
+    const QStringList chosen =
+        m_services->GetOpenFileNames(this, kSvgFilter, StartFolder(m_input->text()), QStringLiteral(".svg"));
     if (chosen.isEmpty())
         return;
-    m_inputPath = ToPath(chosen);
-    // Never the input itself, even for a name without an extension.
-    m_outputPath = orbelin::ProposeOutputPath(m_inputPath);
-    m_input->setText(FromPath(m_inputPath));
-    m_output->setText(FromPath(m_outputPath));
+    if (chosen.size() > 1)
+    {
+        ConvertBatch(chosen);
+        return;
+    }
+    m_inputPath = ToPath(chosen.front());
+    m_input->setText(chosen.front());
+    ProposeOutput(chosen.front());
+    m_outputPath = ToPath(m_output->text());
+    RememberFolder(chosen.front());
 }
 
 void COrbelinDlg::OnBrowseOutput()
 {
-    const QString chosen = m_services->GetSaveFileName(this, kDxfFilter, QStringLiteral(".dxf"));
+    const QString chosen =
+        m_services->GetSaveFileName(this, kDxfFilter, StartFolder(m_output->text()), QStringLiteral(".dxf"));
     if (chosen.isEmpty())
         return;
     m_outputPath = ToPath(chosen);
     m_output->setText(FromPath(m_outputPath));
+    m_mayReplace << QFileInfo(chosen).absoluteFilePath();
+    RememberFolder(chosen);
 }
 
 void COrbelinDlg::OnFillOption()
@@ -332,12 +666,32 @@ QString COrbelinDlg::HelpFilePath()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Orbelin.chm"));
 }
 
+QString COrbelinDlg::HtmlHelpPath()
+{
+    const QDir program(QCoreApplication::applicationDirPath());
+    for (const QString& relative :
+         {QStringLiteral("help/index.html"), QStringLiteral("../share/doc/orbelin/html/index.html")})
+    {
+        const QString path = QDir::cleanPath(program.filePath(relative));
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
+}
+
 void COrbelinDlg::OnHelpCommand()
 {
-    // A missing help file is not worth a message; the desktop would only complain about it.
-    const QString path = HelpFilePath();
-    if (QFileInfo::exists(path))
-        m_services->OpenDocument(path);
+    // The compiled help where the desktop can show it, else the same pages in the browser.
+    const QString compiled = HelpFilePath();
+    if (QFileInfo::exists(compiled) && m_services->OpenDocument(compiled))
+        return;
+    const QString html = HtmlHelpPath();
+    if (!html.isEmpty() && m_services->OpenDocument(html))
+        return;
+    m_services->ShowMessage(this, kAppName,
+                            tr("The help cannot be shown: neither %1 nor the help pages in HTML could be "
+                               "opened on this desktop.")
+                                .arg(QDir::toNativeSeparators(compiled)));
 }
 
 void COrbelinDlg::OnAboutCommand()

@@ -3,13 +3,17 @@
 #pragma once
 
 #include "app/ui_services.h"
+#include "conversion/conversion.h"
 
 #include <QDialog>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CBanner;
+class CConversionRun;
 class CCoolBtn;
 class CTextProgressCtrl;
 class QCheckBox;
@@ -37,10 +41,34 @@ class COrbelinDlg : public QDialog
     void ShowProgress(int percent);
     // The help file next to the executable.
     static QString HelpFilePath();
+    // The help pages as HTML: beside the program in the build, under share/doc once installed.
+    // Empty when neither is there.
+    static QString HtmlHelpPath();
+
+    // Files handed to the window (dropped, or named on the command line): one fills the input and
+    // proposes the output; several are converted one after another, each beside itself.
+    void OpenFiles(const QStringList& paths);
+    // True while a conversion runs; the inputs are disabled meanwhile, Cancel stays live.
+    bool IsConverting() const { return m_run != nullptr; }
+    // Stops the running conversion; the window stays open.
+    void CancelConversion();
+    // Called on the converting thread with each progress value, before the bar is moved, for the
+    // tests and the screenshots. Applies to the runs started after it is set.
+    void SetProgressHook(std::function<void(int percent)> hook) { m_progressHook = std::move(hook); }
+
+    // Escape and Cancel stop a running conversion instead of closing the window.
+    void reject() override;
+
+  signals:
+    // A run (one file or several) has ended and everything it had to say has been said.
+    void ConversionFinished();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     struct CPlacement
@@ -58,6 +86,19 @@ class COrbelinDlg : public QDialog
     void OnHelpCommand();
     void OnAboutCommand();
 
+    void ConvertBatch(const QStringList& inputs);
+    void StartRun(std::vector<ConversionRequest> jobs, bool batch);
+    void OnRunProgress(int job, int percent);
+    void OnJobDone(int job, const ConversionResult& result, double seconds);
+    void OnRunFinished();
+    void SetInputsEnabled(bool enabled);
+    void OnInputEdited(const QString& text);
+    void ProposeOutput(const QString& input);
+    void RememberFolder(const QString& path);
+    QString StartFolder(const QString& fieldText) const;
+    bool MayReplace(const QString& path) const;
+    void ShowFinishedQuestion(const ConversionResult& result);
+
     void CreateControls();
     void Place(QWidget* widget, int x, int y, int width, int height, int anchors);
     void LayoutControls();
@@ -68,6 +109,19 @@ class COrbelinDlg : public QDialog
     std::string m_inputPath;
     std::string m_outputPath;
     int m_fillOption = 1;
+    // Outputs that may be replaced without a question: those the Save As dialog returned in this run
+    // (it has asked already) and those this window wrote in this run. Absolute paths.
+    QStringList m_mayReplace;
+    // The output last proposed from the input: replaced as the input is typed, unlike a path the
+    // person typed or chose.
+    QString m_proposedOutput;
+
+    CConversionRun* m_run = nullptr;
+    bool m_batch = false;
+    bool m_closeAfterRun = false;
+    QList<CBatchRow> m_batchRows;
+    ConversionResult m_singleResult;
+    std::function<void(int)> m_progressHook;
 
     std::vector<CPlacement> m_placements;
     double m_unitX = 1.5; // pixels per horizontal dialog unit

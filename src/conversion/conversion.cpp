@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 const char* const kMsgSelectSvg = "Select svg file.";
 const char* const kMsgInputDxf = "Input dxf file.";
@@ -78,16 +79,85 @@ unsigned long StreamHandleGuess(unsigned long expected)
     return seed;
 }
 
+// The bar's course when it follows the work. The shares are the parts of a typical run's time: the
+// reading (the pre-pass and the tree), the walk, which writes beside itself, and the last of the
+// writing once the walk is done.
+constexpr int kReadStart = 1;
+constexpr int kTreeStart = 3;
+constexpr int kTreeEnd = 14;
+constexpr int kWalkStart = 15; // where a failure to create the output leaves the bar, as without detail
+constexpr int kWalkEnd = 95;
+constexpr int kTreeGone = 97;
+
+// Bytes an element brings to the walk: its tag, text and attributes. Path data and points are most
+// of a drawing's bytes and most of its time, so counting them moves the bar as evenly as the work.
+std::size_t OwnBytes(const CXML& element)
+{
+    std::size_t bytes = element.m_strTag.size() + element.m_strText.size() + 1;
+    for (const CAttribute& attribute : element.m_attributes)
+        bytes += attribute.GetName().size() + attribute.GetValue().size();
+    return bytes;
+}
+
+std::size_t TreeBytes(const CXML& root)
+{
+    std::size_t bytes = 0;
+    std::vector<const CXML*> pending{&root};
+    while (!pending.empty())
+    {
+        const CXML* element = pending.back();
+        pending.pop_back();
+        bytes += OwnBytes(*element);
+        for (const auto& child : element->m_children)
+            pending.push_back(child.get());
+    }
+    return bytes;
+}
+
+// Moves the detailed progress from one value to the next as a fraction of the work is done, and
+// reports each percent once.
+class CProgressCourse
+{
+public:
+    explicit CProgressCourse(const ProgressSink& progress) : m_progress(progress) {}
+
+    void Report(int percent)
+    {
+        if (percent > m_last && m_progress)
+        {
+            m_last = percent;
+            m_progress(percent);
+        }
+    }
+    // done of total on the way from `from` to `to`.
+    void Between(int from, int to, std::size_t done, std::size_t total)
+    {
+        const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
+        Report(from + static_cast<int>(fraction * (to - from)));
+    }
+
+private:
+    const ProgressSink& m_progress;
+    int m_last = -1;
+};
+
 } // namespace
 
 ConversionResult RunConversion(const ConversionRequest& request, const ProgressSink& progress,
                                const MessageSink& message)
 {
-    const auto report = [&progress](int percent)
+    // The fixed values at the stages (none where negative), or the detailed course: chosen once, here.
+    CProgressCourse course(progress);
+    const bool detailed = request.detailedProgress;
+    const auto report = [&progress, &course, detailed](int percent, int detailedPercent)
     {
-        if (progress)
+        if (detailed)
+            course.Report(detailedPercent);
+        else if (progress && percent >= 0)
             progress(percent);
     };
+    const auto cancelled = [&request]
+    { return request.cancel && request.cancel->load(std::memory_order_relaxed); };
 
     ConversionResult result;
     if (request.inputPath.empty())
@@ -115,20 +185,27 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
         return Fail(result, ConversionStatus::UnreadableInput,
                     orbelin::FormatMessage(kMsgFailedRead, request.inputPath), message,
                     isFolder ? EISDIR : file.Error());
-    report(0);
+    report(0, 0);
+    if (cancelled())
+        return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());
     // Declared before the tree, so that the tree is gone when the heap is given back.
     const CHeapTurn heap(2 * file.GetLength());
+    report(-1, kReadStart);
     converter.PrescanStyles(file.Text());
     file.Seek(0);
-    report(5);
+    report(5, kTreeStart);
     CXML root;
     Load(file, "", root);
-    report(12);
+    report(12, kTreeEnd);
 
     converter.m_layerNames.clear();
     converter.m_currentLayer = "0";
     converter.CollectLayerNames(root);
-    report(15);
+    const unsigned long expectedHandles = ExpectedHandles(root);
+    const std::size_t treeBytes = detailed ? TreeBytes(root) : 0;
+    report(15, kWalkStart);
+    if (cancelled())
+        return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());
 
     // A file is written to a temporary one and put in place only when complete, so a failed run
     // leaves an existing drawing as it was; a device or a pipe is written straight through.
@@ -136,7 +213,6 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     const std::string failedWrite = orbelin::FormatMessage(kMsgFailedWrite, request.outputPath);
     if (!output.Prepare())
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message, output.Error());
-    const unsigned long expectedHandles = ExpectedHandles(root);
     const int begun =
         output.Kind() == orbelin::OutputKind::Stream
             ? converter.BeginDxfDocument(output.TakeStream(), StreamHandleGuess(expectedHandles))
@@ -144,17 +220,36 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     if (begun != 0)
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message,
                     converter.m_outputError);
+    // Every entity takes one handle, and nothing but entities takes one during the walk.
+    const unsigned long firstEntityHandle = converter.NextHandle();
 
-    CElementWalker walker(converter, [&report](int percent) { report(percent); });
-    walker.WalkElement(root, static_cast<int>(root.m_children.size()));
+    converter.m_cancel = request.cancel;
+    std::size_t walkedBytes = 0;
+    CElementWalker::ElementSink elementDone;
+    if (detailed)
+        elementDone = [&](const CXML& element)
+        {
+            walkedBytes += OwnBytes(element);
+            course.Between(kWalkStart, kWalkEnd, walkedBytes, treeBytes);
+        };
+    CElementWalker walker(
+        converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone));
+    walker.WalkElement(root, detailed ? 0 : static_cast<int>(root.m_children.size()));
+    result.entities = converter.NextHandle() - firstEntityHandle;
     // The tree is taken down while the writer still formats the last groups, not after it.
     root.Clear();
+    if (!cancelled())
+        report(-1, kTreeGone);
 
-    if (converter.EndDxfDocument() != 0)
+    // EndDxfDocument gives the file up when the run was stopped; the temporary goes with `output`.
+    const bool ended = converter.EndDxfDocument() == 0;
+    if (cancelled())
+        return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());
+    if (!ended)
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message,
                     converter.m_outputError);
     if (!output.Commit())
         return Fail(result, ConversionStatus::UnwritableOutput, failedWrite, message, output.Error());
-    report(100);
+    report(100, 100);
     return result;
 }

@@ -2,6 +2,8 @@
 // the tests all run this same function.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -10,6 +12,12 @@ struct ConversionRequest
     std::string inputPath;  // kStandardStream: standard input
     std::string outputPath; // kStandardStream: standard output
     bool fillOption = true; // "Output fill entities"
+    // Set from another thread to stop the run: looked at between the stages, between elements and
+    // before the file is finished. A stopped run writes no output and leaves an existing one as it was.
+    const std::atomic<bool>* cancel = nullptr;
+    // Progress that follows the work (the reading, the walk by the bytes of the tree, the end of the
+    // writing) instead of the fixed values at the stages and after each top-level element.
+    bool detailedProgress = false;
 };
 
 enum class ConversionStatus
@@ -19,7 +27,8 @@ enum class ConversionStatus
     MissingOutput,  // "Input dxf file."
     OutputIsInput,  // refused before anything is written
     UnreadableInput,
-    UnwritableOutput
+    UnwritableOutput,
+    Cancelled       // stopped through ConversionRequest::cancel; no message
 };
 
 struct ConversionResult
@@ -28,10 +37,12 @@ struct ConversionResult
     std::string message;      // ready to show; empty on success
     std::string reason;       // the system's reason for a failure ("Permission denied"), or empty
     std::string outputFolder; // the output path cut after its last '/' or '\'
+    std::size_t entities = 0; // entities written into the ENTITIES section
     bool ok() const { return status == ConversionStatus::Converted; }
 };
 
-// Receives 0, 5, 12, 15, the walk's values up to 95, then 100 (the bar may then be hidden).
+// Receives 0, 5, 12, 15, the walk's values up to 95, then 100 (the bar may then be hidden). With
+// detailedProgress, rising values from 0 to 100, each at most once. Called on the converting thread.
 using ProgressSink = std::function<void(int percent)>;
 // Receives each message for the user (the same text as ConversionResult::message).
 using MessageSink = std::function<void(const std::string& message)>;

@@ -579,6 +579,8 @@ public:
     bool Failed() const { return m_failed; }
     // The errno value of the first failure, 0 when none.
     int Error() const { return m_error; }
+    // Gives the file up: nothing more is formatted or written, and it counts as failed.
+    void Abandon() { Failure(ECANCELED); }
 
     // Drains, ends the thread and closes the file; true when every byte reached it.
     bool Close()
@@ -631,7 +633,9 @@ private:
                 m_recordBacklog.fetch_sub(1, std::memory_order_relaxed);
             m_busy = true;
             lock.unlock();
-            Process(block, used);
+            // A failed or abandoned file needs no more text: the queue only drains.
+            if (!m_failed)
+                Process(block, used);
             lock.lock();
             // Written whenever the producer is behind, so that Drain() finds everything in the file.
             if (m_queue.empty())
@@ -1142,6 +1146,11 @@ bool CDxfWriter::openFailed() const
 int CDxfWriter::ErrorNumber() const
 {
     return m_sink->Error();
+}
+
+void CDxfWriter::Abandon() const
+{
+    m_sink->Abandon();
 }
 
 void CDxfWriter::close() const

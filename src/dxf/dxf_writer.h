@@ -61,6 +61,8 @@ public:
     int ErrorNumber() const;
     // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
+    // Gives the file up at once: what is still queued is dropped and openFailed() becomes true.
+    void Abandon() const;
 
 private:
     class CSink;

@@ -272,10 +272,22 @@ int CConverter::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned lo
     return 0;
 }
 
+unsigned long CConverter::NextHandle() const
+{
+    return m_writer ? m_writer->getNextHandle() : 0;
+}
+
 int CConverter::EndDxfDocument()
 {
     if (!m_writer || !m_dxf)
         return -1;
+    // A stopped run leaves no file worth finishing: the blocks still queued are dropped unwritten.
+    if (Cancelled())
+    {
+        m_writer->Abandon();
+        m_writer.reset();
+        return -1;
+    }
     CDxfWriter& dw = *m_writer;
     dw.sectionEnd();
     // The named entry in the root dictionary needs its dictionary object, or a handle would point
@@ -290,7 +302,8 @@ int CConverter::EndDxfDocument()
     const bool failed = dw.openFailed();
     m_outputError = dw.ErrorNumber();
     m_writer.reset();
-    if (failed)
+    // The seed's patch may move the whole file; not for a run that was stopped meanwhile.
+    if (failed || Cancelled())
         return -1;
     const std::string placeholder = HexHandle(m_seedPlaceholder);
     const std::string seed = HexHandle(std::max(nextHandle, kDefaultHandleSeed));

@@ -14,6 +14,7 @@
 #include "svg/transform.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -193,6 +194,9 @@ public:
     int BeginDxfDocument(int fd, unsigned long expectedHandles);
     // Ends and closes the document: 0, or -1 when a write error was detected.
     int EndDxfDocument();
+    // The next handle the open document gives out (0 when none is open). Every entity takes one, so
+    // the difference over the walk counts the entities written.
+    unsigned long NextHandle() const;
     static void ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum);
     // Both BeginDxfDocument: the frame through a writer just opened.
     int StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles);
@@ -285,6 +289,9 @@ public:
 
     // Set while a marker's own geometry is drawn, so a marker never draws markers.
     int m_drawingMarker = 0;
+    // Set from another thread to stop the conversion; the walk and EndDxfDocument look at it.
+    const std::atomic<bool>* m_cancel = nullptr;
+    bool Cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
     // Path of the open output file, for the final checks of EndDxfDocument; empty for a stream.
     std::string m_outputPath;
     // The errno value behind the last failure of BeginDxfDocument or EndDxfDocument, 0 when none.

@@ -125,8 +125,8 @@ unsigned long ExpectedHandles(const CXML& root)
     return count;
 }
 
-CElementWalker::CElementWalker(CConverter& converter, ProgressSink progress)
-    : m_converter(converter), m_progress(std::move(progress))
+CElementWalker::CElementWalker(CConverter& converter, ProgressSink progress, ElementSink elementDone)
+    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone))
 {
 }
 
@@ -475,6 +475,9 @@ void CElementWalker::WalkElement(CXML& node, int n)
         break;
     }
 
+    if (m_elementDone)
+        m_elementDone(node);
+
     // 4. Children.
     if (tag == Tag::Text)
     {
@@ -486,6 +489,8 @@ void CElementWalker::WalkElement(CXML& node, int n)
     const std::size_t count = node.m_children.size();
     for (std::size_t k = 0; k < count; ++k)
     {
+        if (cv.Cancelled())
+            break;
         WalkElement(*node.m_children[k], 0);
         if (n > 0 && m_progress)
             m_progress(static_cast<int>(static_cast<double>(k + 1) * step + 15));

@@ -17,10 +17,14 @@ class CElementWalker
 public:
     using ProgressSink = std::function<void(int percent)>;
 
-    CElementWalker(CConverter& converter, ProgressSink progress);
+    // Called after each element's own work, before its children, in document order.
+    using ElementSink = std::function<void(const CXML& element)>;
+
+    CElementWalker(CConverter& converter, ProgressSink progress, ElementSink elementDone = {});
 
     // Visits node and its subtree; n is the number of children of the document element for the
-    // top-level call (they move the progress from 15 to 95), 0 for nested calls.
+    // top-level call (they move the progress from 15 to 95), 0 for nested calls. Stops before the
+    // next element once the converter's cancel flag is set.
     void WalkElement(CXML& node, int n);
 
     // Walk fields: style decisions passed from one element to the next in document order.
@@ -36,4 +40,5 @@ public:
 private:
     CConverter& m_converter;
     ProgressSink m_progress;
+    ElementSink m_elementDone;
 };

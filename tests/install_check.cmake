@@ -1,0 +1,78 @@
+# Installs the build into a scratch prefix and checks the tree a desktop relies on: the program, its
+# help beside it and as HTML, the desktop entry (checked by the desktop's own validator) and the
+# icon at every size of the hicolor theme.
+#   cmake -DBUILD_DIR=... -DPREFIX=... -DVALIDATE=path/to/desktop-file-validate -P install_check.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed:\n${log}")
+endif()
+
+set(problems "")
+macro(expect_file relative)
+    if(NOT EXISTS ${PREFIX}/${relative} OR IS_DIRECTORY ${PREFIX}/${relative})
+        string(APPEND problems "missing: ${relative}\n")
+    endif()
+endmacro()
+
+expect_file(bin/orbelin)
+expect_file(bin/orbelin-convert)
+expect_file(share/man/man1/orbelin-convert.1)
+expect_file(bin/Orbelin.chm)
+expect_file(share/applications/orbelin.desktop)
+
+# The help pages: the index and every page it links to, where the window looks from bin/.
+set(html share/doc/orbelin/html)
+expect_file(${html}/index.html)
+expect_file(${html}/style.css)
+if(EXISTS ${PREFIX}/${html}/index.html)
+    file(READ ${PREFIX}/${html}/index.html index)
+    string(REGEX MATCHALL "href=\"[^\"#:]+\"" links "${index}")
+    foreach(link ${links})
+        string(REGEX REPLACE "href=\"([^\"]+)\"" "\\1" page "${link}")
+        expect_file(${html}/${page})
+    endforeach()
+endif()
+
+# Each icon is a PNG of its folder's size (width and height are bytes 16 to 23 of the header).
+foreach(size 16 22 24 32 48 64 128 256)
+    set(icon share/icons/hicolor/${size}x${size}/apps/orbelin.png)
+    expect_file(${icon})
+    if(EXISTS ${PREFIX}/${icon})
+        file(READ ${PREFIX}/${icon} header LIMIT 24 HEX)
+        string(SUBSTRING "${header}" 0 16 signature)
+        string(SUBSTRING "${header}" 32 8 width)
+        string(SUBSTRING "${header}" 40 8 height)
+        math(EXPR width "0x${width}")
+        math(EXPR height "0x${height}")
+        if(NOT signature STREQUAL "89504e470d0a1a0a" OR NOT width EQUAL size OR NOT height EQUAL size)
+            string(APPEND problems "${icon}: not a ${size}x${size} PNG (${width}x${height})\n")
+        endif()
+    endif()
+endforeach()
+
+set(entry ${PREFIX}/share/applications/orbelin.desktop)
+if(EXISTS ${entry})
+    file(STRINGS ${entry} lines)
+    foreach(wanted "Exec=orbelin %F" "Icon=orbelin" "MimeType=image/svg+xml;" "Type=Application")
+        list(FIND lines "${wanted}" found)
+        if(found EQUAL -1)
+            string(APPEND problems "orbelin.desktop lacks \"${wanted}\"\n")
+        endif()
+    endforeach()
+    if(NOT VALIDATE)
+        message("SKIP: desktop-file-validate not found (Debian package desktop-file-utils)")
+    else()
+        execute_process(COMMAND ${VALIDATE} ${entry} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+        # Hints are suggestions; errors and warnings are not.
+        if(NOT status EQUAL 0 OR out MATCHES "error:|warning:")
+            string(APPEND problems "desktop-file-validate:\n${out}\n")
+        endif()
+    endif()
+endif()
+
+if(problems)
+    message(FATAL_ERROR "the installed tree in ${PREFIX} is incomplete:\n${problems}")
+endif()
+message("installed tree complete: ${PREFIX}")
