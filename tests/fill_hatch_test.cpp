@@ -154,6 +154,15 @@ TEST(FilledPath, CollinearSubpathBecomesOutlineWithoutHatch)
     EXPECT_EQ(d.polylineFlags, (std::vector<int>{1}));
 }
 
+TEST(FilledPath, TwoPointFirstSubpathIsItsOwnLine)
+{
+    const Drawing d = Fill("M 0 0 L 5 5 M 10 10 L 20 10 L 20 20 z");
+    ASSERT_EQ(d.types, (Types{"LWPOLYLINE", "HATCH"}));
+    ASSERT_EQ(d.hatches[0].loops.size(), 1u);
+    ASSERT_EQ(d.hatches[0].loops[0].size(), 3u);
+    ExpectEdge(d.hatches[0].loops[0][0], 10, 10, 20, 10);
+}
+
 TEST(FilledPath, LoneMovetoJoinsNextLoop)
 {
     const Drawing d = Fill("M 5 5 M 0 0 L 10 0 L 10 10 z");

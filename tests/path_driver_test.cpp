@@ -167,6 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
     Reflections, PathCurves,
     ::testing::Values(EquivalentCase{"SmoothCubicWithoutCubicUsesControlTwice", "M 0 0 S 10 10 20 0",
                                      "M 0 0 C 10 10 10 10 20 0"},
+                      // A missing last number reads as 0.
+                      EquivalentCase{"SmoothCubicLastNumberMissing", "M 0 0 S 10 10 20",
+                                     "M 0 0 C 10 10 10 10 20 0"},
                       EquivalentCase{"SmoothCubicReflectsCubic", "M 0 0 C 0 10 10 10 10 0 S 20 -10 20 0",
                                      "M 0 0 C 0 10 10 10 10 0 C 10 -10 20 -10 20 0"},
                       EquivalentCase{"SmoothCubicAfterQuadraticDoesNotReflect",
