@@ -115,7 +115,17 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
 
 } // namespace
 
-void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum)
+CDxfDocument::CDxfDocument() : m_dxf(std::make_unique<DL_Dxf>()) {}
+
+// Out of line, where DL_Dxf and CDxfWriter are complete types.
+CDxfDocument::~CDxfDocument() = default;
+
+void CDxfDocument::DropWriter()
+{
+    m_writer.reset();
+}
+
+void CDxfDocument::ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum)
 {
     sum = 0.0;
     values.clear();
@@ -140,7 +150,7 @@ void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& va
     }
 }
 
-int CConverter::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
+int CDxfDocument::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
 {
     m_writer.reset();
     if (!m_dxf)
@@ -255,7 +265,7 @@ int CConverter::BeginDxfDocument(const std::string& path, unsigned long expected
     return 0;
 }
 
-int CConverter::EndDxfDocument()
+int CDxfDocument::EndDxfDocument()
 {
     if (!m_writer || !m_dxf)
         return -1;

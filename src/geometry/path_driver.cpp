@@ -1,8 +1,8 @@
 // The path driver: path data to points, subpath by subpath, and the writer of stroked subpaths.
 #include "geometry/flatten.h"
+#include "geometry/path_geometry.h"
+#include "geometry/transform.h"
 #include "platform/text.h"
-#include "svg/converter.h"
-#include "svg/transform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,14 +35,14 @@ void AppendPoint(CPointList& points, double x, double y)
 
 } // namespace
 
-int CConverter::PointsEqual(const CPointData& a, const CPointData& b)
+int CPathGeometry::PointsEqual(const CPointData& a, const CPointData& b)
 {
     const double dx = a.x - b.x;
     const double dy = a.y - b.y;
     return std::sqrt(dx * dx + dy * dy) < 0.0001 ? 1 : 0;
 }
 
-double CConverter::ScaleStrokeWidth(double width, const CMatrix& m) const
+double CPathGeometry::ScaleStrokeWidth(double width, const CMatrix& m) const
 {
     double scaled = width * StrokeScaleFactor(m);
     const int depth = std::clamp(m_matrixDepth, 0, kMatrixStackSize);
@@ -53,8 +53,8 @@ double CConverter::ScaleStrokeWidth(double width, const CMatrix& m) const
     return scaled;
 }
 
-int CConverter::PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
-                            const std::string& markerStart, const std::string& markerEnd)
+int CPathGeometry::PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
+                               const std::string& markerStart, const std::string& markerEnd)
 {
     m_markerStartRef = markerStart;
     m_markerEndRef = markerEnd;
@@ -75,8 +75,8 @@ int CConverter::PathElement(const std::string& transform, std::string_view d, co
     return 0;
 }
 
-void CConverter::ParsePath(const std::string& transform, std::string_view d, CPointList& points,
-                           int accumulate, std::vector<CPolylinedata>* loops)
+void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, CPointList& points,
+                              int accumulate, std::vector<CPolylinedata>* loops)
 {
     double px = 0.0;
     double py = 0.0;
@@ -342,7 +342,7 @@ void CConverter::ParsePath(const std::string& transform, std::string_view d, CPo
     }
 }
 
-void CConverter::WriteSubpath(CPointList& points, const std::string& transform)
+void CPathGeometry::WriteSubpath(CPointList& points, const std::string& transform)
 {
     CMatrix matrix;
     const int hasMatrix = ParseTransform(transform, matrix);

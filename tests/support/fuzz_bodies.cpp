@@ -1,10 +1,10 @@
 #include "support/fuzz_bodies.h"
 
 #include "conversion/conversion.h"
+#include "geometry/transform.h"
 #include "support/dxf_check.h"
 #include "svg/converter.h"
 #include "svg/style.h"
-#include "svg/transform.h"
 #include "xml/input_file.h"
 #include "xml/xml.h"
 

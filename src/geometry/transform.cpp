@@ -1,7 +1,6 @@
-#include "svg/transform.h"
+#include "geometry/transform.h"
 
 #include "platform/text.h"
-#include "svg/converter.h"
 
 #include <string>
 
@@ -113,7 +112,7 @@ void ApplyMatrix(const CMatrix& m, double& x, double& y)
     y = mappedY;
 }
 
-void CConverter::PushGroupMatrix()
+void CGroupMatrices::PushGroupMatrix()
 {
     // Groups nested beyond the stack are only counted, so that pushes and pops stay balanced and the
     // outer groups keep their matrices; the transforms of those deep groups are not applied.
@@ -126,7 +125,7 @@ void CConverter::PushGroupMatrix()
     ++m_matrixDepth;
 }
 
-void CConverter::PopGroupMatrix()
+void CGroupMatrices::PopGroupMatrix()
 {
     if (m_matrixOverflow > 0)
     {
@@ -137,7 +136,7 @@ void CConverter::PopGroupMatrix()
         --m_matrixDepth;
 }
 
-void CConverter::ParseGroupTransform(std::string_view text)
+void CGroupMatrices::ParseGroupTransform(std::string_view text)
 {
     if (text.empty())
         return;
@@ -146,4 +145,3 @@ void CConverter::ParseGroupTransform(std::string_view text)
         return;
     ParseTransformText(text, m_matrixStack[static_cast<std::size_t>(m_matrixDepth - 1)], true);
 }
-
