@@ -143,7 +143,6 @@ class CDxfDocument
     std::string m_lineType;
     std::unique_ptr<DL_Dxf> m_dxf;
     std::unique_ptr<CDxfWriter> m_writer;
-    double m_docWidth = 0.0;
     double m_docHeight = 0.0;
     std::vector<std::string> m_layerNames;
     std::string m_currentLayer = "0";

@@ -27,72 +27,74 @@ struct CSymble
 
 class CConverter : public CPathGeometry
 {
-public:
-  CConverter();
+  public:
+    CConverter();
 
-  // ---- state and records ------------------------------------------------------------------
-  // Returns every per-conversion field to its start value; 0.
-  int ResetConversion();
+    // ---- state and records ------------------------------------------------------------------
+    // Returns every per-conversion field to its start value; 0.
+    int ResetConversion();
 
-  // ---- style and colour --------------------------------------------------------------------
-  // Stores a new stroke colour; the colour index is recomputed only when the RGB changes.
-  void SetStrokeRgb(int rgb);
-  // The rectangle style reader: 1 when it stored a fill colour (the rectangle counts as filled).
-  int ApplyRectStyle(std::string_view style);
-  // The text style reader: empties both outputs, then reads fill (stroke and fill colour),
-  // font-family and font-size.
-  void ApplyTextStyle(std::string_view style, std::string& fontFamily, std::string& fontSize);
+    // ---- style and colour --------------------------------------------------------------------
+    // Stores a new stroke colour; the colour index is recomputed only when the RGB changes.
+    void SetStrokeRgb(int rgb);
+    // The rectangle style reader: 1 when it stored a fill colour (the rectangle counts as filled).
+    int ApplyRectStyle(std::string_view style);
+    // The text style reader: empties both outputs, then reads fill (stroke and fill colour),
+    // font-family and font-size.
+    void ApplyTextStyle(std::string_view style, std::string& fontFamily, std::string& fontSize);
 
-  // ---- definitions -------------------------------------------------------------------------
-  // Collects dash patterns and font families from the raw file text.
-  int PrescanStyles(std::string_view fileText);
-  // Appends the trimmed id of every g element to m_layerNames, document order.
-  void CollectLayerNames(const CXML& node);
-  // Records a marker or symbol element.
-  void CollectDefinition(const CXML& node);
-  void AddMarker(const std::string& pathData, const std::string& pathTransform, const std::string& id,
-                 const std::string& refX, const std::string& refY);
-  void AddSymbol(const std::string& pathData, const std::string& id);
+    // ---- definitions -------------------------------------------------------------------------
+    // Collects dash patterns and font families from the raw file text.
+    int PrescanStyles(std::string_view fileText);
+    // Appends the trimmed id of every g element to m_layerNames, document order.
+    void CollectLayerNames(const CXML& node);
+    // Records a marker or symbol element.
+    void CollectDefinition(const CXML& node);
+    void AddMarker(const std::string& pathData, const std::string& pathTransform, const std::string& id,
+                   const std::string& refX, const std::string& refY);
+    void AddSymbol(const std::string& pathData, const std::string& id);
 
-  // ---- walker support ----------------------------------------------------------------------
-  void ParseViewBox(std::string_view viewBox);
+    // ---- walker support ----------------------------------------------------------------------
+    void ParseViewBox(std::string_view viewBox);
 
-  // ---- basic shapes --------------------------------------------------------------------------
-  void WritePolylineElement(const std::string& transform, const std::string& points, const std::string& dash,
-                            int closed);
-  void WriteCircleElement(int fill, const std::string& transform, const std::string& cx,
-                          const std::string& cy, const std::string& r, const std::string& dash, int stroke);
-  void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx,
-                           const std::string& cy, const std::string& rx, const std::string& ry,
-                           const std::string& dash, int stroke);
-  void WriteLineElement(const std::string& transform, const std::string& x1, const std::string& y1,
-                        const std::string& x2, const std::string& y2);
+    // ---- basic shapes --------------------------------------------------------------------------
+    void WritePolylineElement(const std::string& transform, const std::string& points,
+                              const std::string& dash, int closed);
+    void WriteCircleElement(int fill, const std::string& transform, const std::string& cx,
+                            const std::string& cy, const std::string& r, const std::string& dash, int stroke);
+    void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx,
+                             const std::string& cy, const std::string& rx, const std::string& ry,
+                             const std::string& dash, int stroke);
+    void WriteLineElement(const std::string& transform, const std::string& x1, const std::string& y1,
+                          const std::string& x2, const std::string& y2);
 
-  // ---- text ----------------------------------------------------------------------------------
-  int WriteTextElement(const std::string& transform, const std::string& fontFamily,
-                       const std::string& fontSize, const std::string& content, const std::string& x,
-                       const std::string& y);
+    // ---- text ----------------------------------------------------------------------------------
+    int WriteTextElement(const std::string& transform, const std::string& fontFamily,
+                         const std::string& fontSize, const std::string& content, const std::string& x,
+                         const std::string& y);
 
-  // ---- rectangles ----------------------------------------------------------------------------
-  void WriteRectElement(const std::string& transform, const std::string& x, const std::string& y,
-                        const std::string& width, const std::string& height, int fill, const std::string& rx,
-                        const std::string& ry);
-  void WriteRoundedRect(const std::string& transform, const std::string& x, const std::string& y,
-                        const std::string& width, const std::string& height, int fill, double rx, double ry);
+    // ---- rectangles ----------------------------------------------------------------------------
+    void WriteRectElement(const std::string& transform, const std::string& x, const std::string& y,
+                          const std::string& width, const std::string& height, int fill,
+                          const std::string& rx, const std::string& ry);
+    void WriteRoundedRect(const std::string& transform, const std::string& x, const std::string& y,
+                          const std::string& width, const std::string& height, int fill, double rx,
+                          double ry);
 
-  // ---- symbol instances ----------------------------------------------------------------------
-  void WriteUseOutline(const std::string& transform, const std::string& x, const std::string& y,
-                       const std::string& href);
-  void WriteUseFilled(const std::string& transform, const std::string& x, const std::string& y,
-                      const std::string& href);
-  int FindSymbol(const std::string& id, CSymble& symbol) const;
-  static int NextSubpath(const CPointList& points, std::size_t& position, CPointList& out);
-  static void SplitSubpaths(const CPointList& points, std::vector<CPolylinedata>& loops);
+    // ---- symbol instances ----------------------------------------------------------------------
+    void WriteUseOutline(const std::string& transform, const std::string& x, const std::string& y,
+                         const std::string& href);
+    void WriteUseFilled(const std::string& transform, const std::string& x, const std::string& y,
+                        const std::string& href);
+    int FindSymbol(const std::string& id, CSymble& symbol) const;
+    static int NextSubpath(const CPointList& points, std::size_t& position, CPointList& out);
+    static void SplitSubpaths(const CPointList& points, std::vector<CPolylinedata>& loops);
 
-  // ---- fields ----------------------------------------------------------------------------------
-  std::string m_groupStyle;
-  int m_fillOption = 1;
-  std::string m_groupFontSize;
-  std::string m_groupFontFamily;
-  std::vector<CSymble> m_symbols;
+    // ---- fields ----------------------------------------------------------------------------------
+    std::string m_groupStyle;
+    int m_fillOption = 1;
+    std::string m_groupFontSize;
+    std::string m_groupFontFamily;
+    std::vector<CSymble> m_symbols;
+    double m_docWidth = 0.0;
 };
