@@ -209,7 +209,8 @@ TEST(FilledPath, LoopsKeepTheStateOfTheirSubpath)
     c.m_lineType = "Dash1";
     std::vector<CPolylinedata> loops;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 L 10 10 z M 50 50", points, 0, &loops);
+    CFillLoopSink sink(c, loops);
+    c.ParsePath("", "M 0 0 L 10 0 L 10 10 z M 50 50", points, &sink);
     ASSERT_EQ(loops.size(), 1u);
     EXPECT_EQ(loops[0].points.size(), 3u);
     EXPECT_EQ(loops[0].points[2].closed, 1);

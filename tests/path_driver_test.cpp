@@ -297,7 +297,7 @@ TEST(PathDriver, AccumulateModeMarksSubpathEnds)
 {
     CConverter c;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 z M 20 20 L 30 20 z m 1 1 l 1 0", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 L 10 0 z M 20 20 L 30 20 z m 1 1 l 1 0", points, nullptr);
     ASSERT_EQ(points.size(), 6u);
     EXPECT_EQ(points[1].endOfSubpath, 1);
     EXPECT_EQ(points[1].closed, 1);
@@ -314,9 +314,9 @@ TEST(PathDriver, LastCommandFollowsEveryStep)
 {
     CConverter c;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 Q 1 2", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 L 10 0 Q 1 2", points, nullptr);
     EXPECT_EQ(c.m_lastCommand, "Q"); // a skipped step is still the previous command
-    c.ParsePath("", "M 0 0 10 10", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 10 10", points, nullptr);
     EXPECT_EQ(c.m_lastCommand, "L");
 }
 

@@ -75,6 +75,13 @@ void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& trans
     points.clear();
 }
 
+void CFillLoopSink::TakeSubpath(CPointList& points, const std::string& transform)
+{
+    m_geometry.CollectFillLoop(points, transform, m_loops);
+    // Only the subpath writer clears the closepath flag; the loop's closed mark carries it now.
+    m_geometry.m_closeSeen = 0;
+}
+
 int CPathGeometry::FilledPathElement(const std::string& transform, std::string_view d)
 {
     const EntityStyle style = FillStyle();
@@ -82,7 +89,8 @@ int CPathGeometry::FilledPathElement(const std::string& transform, std::string_v
     std::vector<CPolylinedata> loops;
     CPointList points;
     points.reserve(std::clamp<std::size_t>(d.size() / 4, 64, 1 << 16));
-    ParsePath(transform, d, points, 0, &loops);
+    CFillLoopSink sink(*this, loops);
+    ParsePath(transform, d, points, &sink);
     CollectFillLoop(points, transform, loops);
 
     // Only loops that get a boundary are declared, so the loop count always matches what follows it.

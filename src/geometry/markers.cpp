@@ -119,7 +119,7 @@ void CPathGeometry::DrawMarkerShape(const CMarkdata& definition, const CPointDat
     // this path's markers again on them without end.
     CPointList points;
     points.reserve(32);
-    ParsePath(std::string(), definition.pathData, points, 1, nullptr);
+    ParsePath(std::string(), definition.pathData, points, nullptr);
 
     CMatrix matrix;
     const int hasMatrix = ParseTransform(definition.pathTransform, matrix);

@@ -3,9 +3,13 @@
 // hands DXF points and small values, and on the group matrices; it knows nothing of the element
 // tree or of style texts. Its operations live in the source file of their concern:
 //   geometry/path_parser.cpp   path data into commands and numbers
-//   geometry/path_driver.cpp   the path driver and its subpath writer
+//   geometry/path_points.cpp   commands into the points of subpaths, handed to a CSubpathSink
+//   geometry/path_driver.cpp   stroked paths and the subpath writer, which places the markers
 //   geometry/fill_hatch.cpp    filled paths
 //   geometry/markers.cpp       markers at path ends
+// Only ParsePath reads path data, and it hands each subpath on through a CSubpathSink without knowing
+// who takes it: the markers, which read their own path with it, and the subpath writer that draws
+// the markers both depend on it, never it on them.
 #pragma once
 
 #include "dxf/document.h"
@@ -21,6 +25,33 @@
 // and where it ends, exactly as FindNumberEnd(text, 1) and ReadDouble would give them. False for
 // every other text, which then goes the general way.
 bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
+
+class CPathGeometry;
+
+// Where ParsePath hands each subpath that a moveto ends. One call a subpath, never one a point.
+class CSubpathSink
+{
+  public:
+    virtual void TakeSubpath(CPointList& points, const std::string& transform) = 0;
+
+  protected:
+    ~CSubpathSink() = default;
+};
+
+// Hands finished subpaths to CollectFillLoop: how a filled path reads its data.
+class CFillLoopSink final : public CSubpathSink
+{
+  public:
+    CFillLoopSink(CPathGeometry& geometry, std::vector<CPolylinedata>& loops)
+        : m_geometry(geometry), m_loops(loops)
+    {
+    }
+    void TakeSubpath(CPointList& points, const std::string& transform) override;
+
+  private:
+    CPathGeometry& m_geometry;
+    std::vector<CPolylinedata>& m_loops;
+};
 
 class CPathGeometry : public CDxfDocument, public CGroupMatrices
 {
@@ -44,11 +75,10 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // ---- path driver -------------------------------------------------------------------------
     int PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
                     const std::string& markerStart, const std::string& markerEnd);
-    // accumulate set: subpaths are never handed on. loops given: subpaths go to CollectFillLoop.
-    void ParsePath(const std::string& transform, std::string_view d, CPointList& points, int accumulate,
-                   std::vector<CPolylinedata>* loops);
+    // Appends the points of d to points. Each subpath a moveto ends goes to the sink with the
+    // transform; without a sink every subpath stays in the list, its end marked.
+    void ParsePath(const std::string& transform, std::string_view d, CPointList& points, CSubpathSink* sink);
     void WriteSubpath(CPointList& points, const std::string& transform);
-    double ScaleStrokeWidth(double width, const CMatrix& m) const;
     static int PointsEqual(const CPointData& a, const CPointData& b);
 
     // ---- filled paths ------------------------------------------------------------------------

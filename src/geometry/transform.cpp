@@ -2,10 +2,18 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace
 {
+
+// How much a matrix scales a stroke width.
+double StrokeScaleFactor(const CMatrix& m)
+{
+    return std::sqrt(std::fabs(m.c * m.b) + std::fabs(m.d * m.a));
+}
 
 constexpr std::string_view kMatrixWord = "matrix";
 constexpr std::string_view kTranslateWord = "translate";
@@ -144,4 +152,15 @@ void CGroupMatrices::ParseGroupTransform(std::string_view text)
     if (m_matrixOverflow > 0 || m_matrixDepth <= 0)
         return;
     ParseTransformText(text, m_matrixStack[static_cast<std::size_t>(m_matrixDepth - 1)], true);
+}
+
+double CGroupMatrices::ScaleStrokeWidth(double width, const CMatrix& m) const
+{
+    double scaled = width * StrokeScaleFactor(m);
+    const int depth = std::clamp(m_matrixDepth, 0, kMatrixStackSize);
+    for (int i = depth - 1; i >= 0; --i)
+    {
+        scaled *= StrokeScaleFactor(m_matrixStack[static_cast<std::size_t>(i)]);
+    }
+    return scaled;
 }

@@ -31,6 +31,8 @@ class CGroupMatrices
     void PushGroupMatrix();
     void PopGroupMatrix();
     void ParseGroupTransform(std::string_view text);
+    // A stroke width under the element matrix m and every open group matrix.
+    double ScaleStrokeWidth(double width, const CMatrix& m) const;
     // Applies the open group matrices, innermost first; nothing before any group transform was seen.
     // Inline, as MapPoint: every vertex passes here, and most drawings have no group transform.
     void ApplyGroupMatrices(double& x, double& y) const

@@ -152,7 +152,7 @@ std::string FuzzPath(std::string_view input)
     converter.PathElement(transform, d, dash, "url(#m)", "url(#m)");
     converter.FilledPathElement(transform, d);
     CPointList points;
-    converter.ParsePath(transform, d, points, 1, nullptr);
+    converter.ParsePath(transform, d, points, nullptr);
     if (converter.EndDxfDocument() != 0)
         return "the scratch document could not be finished";
     return testing_support::CheckDxfFile(output);
