@@ -1,6 +1,7 @@
 // What every entity has in common: attributes, the polyline and hatch forms, and the number guard.
 #include "dxf/conventions.h"
 #include "support/test_support.h"
+#include "svg/converter.h"
 
 #include <cmath>
 #include <functional>

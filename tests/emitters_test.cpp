@@ -163,16 +163,42 @@ INSTANTIATE_TEST_SUITE_P(Emitters, CircleFlagsTest,
                                            CircleCase{"NeitherIsOutline", 0, 0, {"CIRCLE"}}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Emitters, CircleRadiusFollowsTheXScale)
+struct CircleMappingCase
 {
+    const char* name;
+    const char* transform;
+    const char* groupTransform; // "" for none
+    double x, y, radius;        // DXF centre and radius of the circle at (10, 10), radius 3
+};
+
+class CircleMappingTest : public ::testing::TestWithParam<CircleMappingCase>
+{
+};
+
+TEST_P(CircleMappingTest, CentreAndRadius)
+{
+    const CircleMappingCase& c = GetParam();
     CScratchDrawing drawing;
-    drawing.converter.WriteCircleElement(0, "scale(2,1)", "10", "10", "3", "", 1);
+    drawing.converter.PushGroupMatrix();
+    if (*c.groupTransform != '\0')
+        drawing.converter.ParseGroupTransform(c.groupTransform);
+    drawing.converter.WriteCircleElement(0, c.transform, "10", "10", "3", "", 1);
     const auto entities = drawing.Finish();
     ASSERT_EQ(entities.size(), 1u);
-    EXPECT_DOUBLE_EQ(Real(entities[0], 40), 6.0);
-    EXPECT_DOUBLE_EQ(Real(entities[0], 10), 20.0);
-    EXPECT_DOUBLE_EQ(Real(entities[0], 20), 90.0);
+    EXPECT_DOUBLE_EQ(Real(entities[0], 10), c.x);
+    EXPECT_DOUBLE_EQ(Real(entities[0], 20), c.y);
+    EXPECT_DOUBLE_EQ(Real(entities[0], 40), c.radius);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Emitters, CircleMappingTest,
+    ::testing::Values(CircleMappingCase{"RadiusFollowsTheXScale", "scale(2,1)", "", 20, 90, 6},
+                      // A translation moves the centre only, whether the circle's or its group's.
+                      CircleMappingCase{"OwnYTranslation", "translate(0,50)", "", 10, 40, 3},
+                      CircleMappingCase{"GroupYTranslation", "", "translate(0,50)", 10, 40, 3},
+                      // A quarter turn: the x axis of the circle maps onto y through the b entry.
+                      CircleMappingCase{"QuarterTurn", "matrix(0,1,-1,0,0,0)", "", -10, 90, 3}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Emitters, CircleWithoutUsableGeometryWritesNothing)
 {
@@ -205,6 +231,17 @@ TEST(Emitters, EllipseTallerThanWideTakesTheVerticalAxis)
     EXPECT_EQ(GroupValue(hatch, 72), "3");
     EXPECT_DOUBLE_EQ(GroupReals(hatch, 21).at(0), -20.0);
     EXPECT_DOUBLE_EQ(GroupReals(hatch, 40).at(0), 0.5);
+}
+
+TEST(Emitters, EllipseOfEqualRadiiTakesTheHorizontalAxis)
+{
+    CScratchDrawing drawing;
+    drawing.converter.WriteEllipseElement(0, "", "50", "50", "10", "10", "", 1);
+    const auto entities = drawing.Finish();
+    ASSERT_EQ(Types(entities), (std::vector<std::string>{"ELLIPSE"}));
+    EXPECT_DOUBLE_EQ(Real(entities[0], 11), 10.0);
+    EXPECT_DOUBLE_EQ(Real(entities[0], 21), 0.0);
+    EXPECT_DOUBLE_EQ(Real(entities[0], 40), 1.0);
 }
 
 TEST(Emitters, FlatEllipseIsATwoVertexPolyline)

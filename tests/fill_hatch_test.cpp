@@ -154,6 +154,15 @@ TEST(FilledPath, CollinearSubpathBecomesOutlineWithoutHatch)
     EXPECT_EQ(d.polylineFlags, (std::vector<int>{1}));
 }
 
+TEST(FilledPath, TwoPointFirstSubpathIsItsOwnLine)
+{
+    const Drawing d = Fill("M 0 0 L 5 5 M 10 10 L 20 10 L 20 20 z");
+    ASSERT_EQ(d.types, (Types{"LWPOLYLINE", "HATCH"}));
+    ASSERT_EQ(d.hatches[0].loops.size(), 1u);
+    ASSERT_EQ(d.hatches[0].loops[0].size(), 3u);
+    ExpectEdge(d.hatches[0].loops[0][0], 10, 10, 20, 10);
+}
+
 TEST(FilledPath, LoneMovetoJoinsNextLoop)
 {
     const Drawing d = Fill("M 5 5 M 0 0 L 10 0 L 10 10 z");
@@ -200,7 +209,8 @@ TEST(FilledPath, LoopsKeepTheStateOfTheirSubpath)
     c.m_lineType = "Dash1";
     std::vector<CPolylinedata> loops;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 L 10 10 z M 50 50", points, 0, &loops);
+    CFillLoopSink sink(c, loops);
+    c.ParsePath("", "M 0 0 L 10 0 L 10 10 z M 50 50", points, &sink);
     ASSERT_EQ(loops.size(), 1u);
     EXPECT_EQ(loops[0].points.size(), 3u);
     EXPECT_EQ(loops[0].points[2].closed, 1);

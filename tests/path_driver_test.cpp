@@ -167,6 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
     Reflections, PathCurves,
     ::testing::Values(EquivalentCase{"SmoothCubicWithoutCubicUsesControlTwice", "M 0 0 S 10 10 20 0",
                                      "M 0 0 C 10 10 10 10 20 0"},
+                      // A missing last number reads as 0.
+                      EquivalentCase{"SmoothCubicLastNumberMissing", "M 0 0 S 10 10 20",
+                                     "M 0 0 C 10 10 10 10 20 0"},
                       EquivalentCase{"SmoothCubicReflectsCubic", "M 0 0 C 0 10 10 10 10 0 S 20 -10 20 0",
                                      "M 0 0 C 0 10 10 10 10 0 C 10 -10 20 -10 20 0"},
                       EquivalentCase{"SmoothCubicAfterQuadraticDoesNotReflect",
@@ -294,7 +297,7 @@ TEST(PathDriver, AccumulateModeMarksSubpathEnds)
 {
     CConverter c;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 z M 20 20 L 30 20 z m 1 1 l 1 0", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 L 10 0 z M 20 20 L 30 20 z m 1 1 l 1 0", points, nullptr);
     ASSERT_EQ(points.size(), 6u);
     EXPECT_EQ(points[1].endOfSubpath, 1);
     EXPECT_EQ(points[1].closed, 1);
@@ -311,9 +314,9 @@ TEST(PathDriver, LastCommandFollowsEveryStep)
 {
     CConverter c;
     CPointList points;
-    c.ParsePath("", "M 0 0 L 10 0 Q 1 2", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 L 10 0 Q 1 2", points, nullptr);
     EXPECT_EQ(c.m_lastCommand, "Q"); // a skipped step is still the previous command
-    c.ParsePath("", "M 0 0 10 10", points, 1, nullptr);
+    c.ParsePath("", "M 0 0 10 10", points, nullptr);
     EXPECT_EQ(c.m_lastCommand, "L");
 }
 

@@ -41,6 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
         ColorCase{"HexRedInLowByte", "#FF0000", 0x0000FF, 1},
         ColorCase{"HexLowerGreen", "#00ff00", 0x00FF00, 3}, ColorCase{"ShortLowerWhite", "#fff", 0xFFFFFF, 7},
         ColorCase{"ShortUpperWhite", "#FFF", 0xFFFFFF, 7}, ColorCase{"ShortMixedNotExpanded", "#F00", 0, 0},
+        ColorCase{"ShortLastTwoDiffer", "#FF0", 0, 0}, ColorCase{"ShortOuterTwoEqual", "#F0F", 0, 0},
+        ColorCase{"ShortLowerLastTwoDiffer", "#cc0", 0, 0},
         ColorCase{"ShortRepeatedLower", "#ccc", 0xCCCCCC, 9},
         ColorCase{"ShortRepeatedUpper", "#CCC", 0xCCCCCC, 9}, ColorCase{"FourDigitsBlack", "#abcd", 0, 0},
         ColorCase{"BareHash", "#", 0, 0},

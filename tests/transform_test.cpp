@@ -1,6 +1,6 @@
 // Transform texts, matrix mapping and the group matrix stack.
+#include "geometry/transform.h"
 #include "svg/converter.h"
-#include "svg/transform.h"
 
 #include <gtest/gtest.h>
 #include <string>

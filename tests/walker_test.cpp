@@ -72,6 +72,62 @@ INSTANTIATE_TEST_SUITE_P(
                       ViewBoxCase{"OneNumber", "5", -5}, ViewBoxCase{"Empty", "", -10}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+// What one element leaves for the next, across elements of different kinds.
+struct SequenceCase
+{
+    const char* name;
+    const char* body;
+    Types_t types;
+    int code;          // a group of the last entity to check, 0 for none
+    const char* value; // its value
+    const char* root = R"(height="100")";
+};
+
+class WalkerSequence : public ::testing::TestWithParam<SequenceCase>
+{
+};
+
+TEST_P(WalkerSequence, LastEntity)
+{
+    const SequenceCase& c = GetParam();
+    const std::string dxf = ConvertSvgText(Svg(c.body, c.root));
+    ASSERT_EQ(Types(dxf), c.types);
+    if (c.code != 0)
+    {
+        EXPECT_EQ(GroupValue(Entities(dxf).back(), c.code), c.value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Elements, WalkerSequence,
+    ::testing::Values(
+        // A path's stroke ends with the path: the filled circle after it gets no outline.
+        SequenceCase{"PathStrokeStopsAtThePath",
+                     R"(<path stroke="blue" d="M 0 0 L 10 0"/><circle fill="red" cx="5" cy="5" r="2"/>)",
+                     {"LWPOLYLINE", "HATCH"},
+                     0,
+                     ""},
+        SequenceCase{"CircleStrokeReachesTheNextCircle",
+                     R"(<circle stroke="blue" cx="5" cy="5" r="2"/><circle fill="red" cx="5" cy="5" r="2"/>)",
+                     {"CIRCLE", "HATCH", "CIRCLE"},
+                     62,
+                     "5"},
+        SequenceCase{"GroupTranslationKeepsTheRadius",
+                     R"~(<g transform="translate(0,50)"><circle stroke="red" cx="10" cy="10" r="3"/></g>)~",
+                     {"CIRCLE"},
+                     40,
+                     "3.0"},
+        SequenceCase{
+            "TextLineBreaksBecomeBlanks", "<text font-size=\"10\">one\ntwo</text>", {"TEXT"}, 1, "one two"},
+        // The viewBox's y offset shortens the height that flips y: 100 - 20.
+        SequenceCase{"ViewBoxOffsetShortensTheHeight",
+                     R"(<circle stroke="red" cx="0" cy="10" r="1"/>)",
+                     {"CIRCLE"},
+                     20,
+                     "70.0",
+                     R"(viewBox="0 20 100 100")"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 TEST(WalkerState, StyleAfterFillAttributeClearsTheFill)
 {
     const std::string dxf =

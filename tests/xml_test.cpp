@@ -293,6 +293,14 @@ class LoadTest : public ::testing::TestWithParam<LoadCase>
 {
 };
 
+std::string Repeated(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 TEST_P(LoadTest, BuildsTheTree)
 {
     CXML root;
@@ -343,7 +351,17 @@ INSTANTIATE_TEST_SUITE_P(
                  1},
         LoadCase{"NulInText", "<svg><t>a\0b</t><g/></svg>"s, "svg(t{a\0b},g)"s, 1},
         LoadCase{"NulInTag", "<svg><r a\0b=\"1\" c=\"2\"/><g/></svg>"s, "svg(r[a\0b=1 c=2],g)"s, 1},
-        LoadCase{"NulInValue", "<svg><r t=\"x\0y\"/><g/></svg>"s, "svg(r[t=x\0y],g)"s, 1}),
+        LoadCase{"NulInValue", "<svg><r t=\"x\0y\"/><g/></svg>"s, "svg(r[t=x\0y],g)"s, 1},
+        // The last level kept is kept whole, attributes and all.
+        LoadCase{"AttributesAtTheDepthLimit",
+                 "<svg>" + Repeated("<g>", kMaxXmlDepth - 1) + "<r x=\"1\"/>" +
+                     Repeated("</g>", kMaxXmlDepth - 1) + "</svg>",
+                 "svg(" + Repeated("g(", kMaxXmlDepth - 1) + "r[x=1]" + Repeated(")", kMaxXmlDepth), 1},
+        // The text starts right after "<svg><t>", so its second window begins with the line feed.
+        LoadCase{"WindowStartingWithLineFeedLosesIt",
+                 "<svg><t>" + std::string(CInputFile::kWindowSize, 'a') + "\n" + std::string(9000, 'b') +
+                     "</t></svg>",
+                 "svg(t{" + std::string(CInputFile::kWindowSize, 'a') + std::string(9000, 'b') + "})", 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(XmlParse, UnterminatedValueEndsTheScan)

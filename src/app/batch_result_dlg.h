@@ -2,9 +2,11 @@
 // became or why it did not.
 #pragma once
 
-#include "app/ui_services.h"
+#include "app/batch_row.h"
 
 #include <QDialog>
+#include <QList>
+#include <QStringList>
 
 class QTableWidget;
 

@@ -2,22 +2,13 @@
 // can run in a test without anybody there to answer.
 #pragma once
 
+#include "app/batch_row.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class QWidget;
-
-// One line of the list shown after several files were converted.
-struct CBatchRow
-{
-    QString input;
-    QString output;
-    bool converted = false;
-    qulonglong entities = 0;
-    double seconds = 0.0;
-    QString reason; // why the file was not converted; empty when it was
-};
 
 class CUiServices
 {

@@ -2,8 +2,8 @@
 // that keeps unwritable numbers out of the file.
 #include "dxf/conventions.h"
 
+#include "dxf/colour_index.h"
 #include "dxf/dxf_writer.h"
-#include "svg/style.h"
 
 #include <cmath>
 #include <dl_dxf.h>
@@ -144,10 +144,10 @@ std::string SafeGroupValue(std::string_view value)
     return out;
 }
 
-DL_Attributes MakeAttributes(const CConverter& converter, const EntityStyle& style)
+DL_Attributes MakeAttributes(const CDxfDocument& document, const EntityStyle& style)
 {
     std::string layer;
-    converter.CurrentLayerName(layer);
+    document.CurrentLayerName(layer);
     if (layer.empty())
         layer = "0";
     DL_Attributes attributes(SafeTableName(layer), style.color, -1, style.lineWeight,
@@ -156,7 +156,12 @@ DL_Attributes MakeAttributes(const CConverter& converter, const EntityStyle& sty
     return attributes;
 }
 
-EntityStyle CConverter::OutlineStyle(const std::string& lineType) const
+void CDxfDocument::CurrentLayerName(std::string& out) const
+{
+    out = m_currentLayer.empty() ? std::string("0") : SafeTableName(m_currentLayer);
+}
+
+EntityStyle CDxfDocument::OutlineStyle(const std::string& lineType) const
 {
     EntityStyle style;
     style.color = m_strokeAci;
@@ -165,7 +170,7 @@ EntityStyle CConverter::OutlineStyle(const std::string& lineType) const
     return style;
 }
 
-EntityStyle CConverter::FillStyle() const
+EntityStyle CDxfDocument::FillStyle() const
 {
     EntityStyle style;
     style.color = NearestAci(m_fillRgb);
@@ -174,7 +179,8 @@ EntityStyle CConverter::FillStyle() const
     return style;
 }
 
-bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style)
+bool CDxfDocument::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags,
+                                   const EntityStyle& style)
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return false;
@@ -189,7 +195,8 @@ bool CConverter::WriteLwPolyline(const std::vector<DxfVertex>& vertices, int fla
     return true;
 }
 
-void CConverter::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style)
+void CDxfDocument::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags,
+                                          const EntityStyle& style)
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return;
@@ -200,7 +207,7 @@ void CConverter::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, 
     dw.Vertices(vertices, kMinBulge);
 }
 
-bool CConverter::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)
+bool CDxfDocument::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)
 {
     if (!m_writer || !m_dxf)
         return false;

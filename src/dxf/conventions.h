@@ -1,7 +1,7 @@
 // What every entity has in common, for the code that talks to dxflib directly.
 #pragma once
 
-#include "svg/converter.h"
+#include "dxf/document.h"
 
 #include <dl_attributes.h>
 #include <string>
@@ -15,4 +15,4 @@ std::string SafeTableName(std::string_view name);
 std::string SafeGroupValue(std::string_view value);
 
 // dxflib attributes for the current layer and the given style.
-DL_Attributes MakeAttributes(const CConverter& converter, const EntityStyle& style);
+DL_Attributes MakeAttributes(const CDxfDocument& document, const EntityStyle& style);

@@ -116,7 +116,17 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
 
 } // namespace
 
-void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum)
+CDxfDocument::CDxfDocument() : m_dxf(std::make_unique<DL_Dxf>()) {}
+
+// Out of line, where DL_Dxf and CDxfWriter are complete types.
+CDxfDocument::~CDxfDocument() = default;
+
+void CDxfDocument::DropWriter()
+{
+    m_writer.reset();
+}
+
+void CDxfDocument::ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum)
 {
     sum = 0.0;
     values.clear();
@@ -141,7 +151,7 @@ void CConverter::ParseDashPattern(const CDashData& dash, std::vector<double>& va
     }
 }
 
-int CConverter::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
+int CDxfDocument::BeginDxfDocument(const std::string& path, unsigned long expectedHandles)
 {
     m_writer.reset();
     // Our writer rather than DL_Dxf::out's, which flushes after every number. The document object
@@ -150,7 +160,7 @@ int CConverter::BeginDxfDocument(const std::string& path, unsigned long expected
     return StartDxfDocument(std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015), expectedHandles);
 }
 
-int CConverter::BeginDxfDocument(int fd, unsigned long expectedHandles)
+int CDxfDocument::BeginDxfDocument(int fd, unsigned long expectedHandles)
 {
     m_writer.reset();
     // Nothing to read back: the seed stays as the header first gave it.
@@ -158,7 +168,7 @@ int CConverter::BeginDxfDocument(int fd, unsigned long expectedHandles)
     return StartDxfDocument(std::make_unique<CDxfWriter>(fd, DL_Codes::AC1015), expectedHandles);
 }
 
-int CConverter::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles)
+int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles)
 {
     m_outputError = 0;
     if (!m_dxf)
@@ -272,12 +282,12 @@ int CConverter::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned lo
     return 0;
 }
 
-unsigned long CConverter::NextHandle() const
+unsigned long CDxfDocument::NextHandle() const
 {
     return m_writer ? m_writer->getNextHandle() : 0;
 }
 
-int CConverter::EndDxfDocument()
+int CDxfDocument::EndDxfDocument()
 {
     if (!m_writer || !m_dxf)
         return -1;

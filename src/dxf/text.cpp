@@ -1,9 +1,6 @@
-// The character content of a text or tspan element as one single-line TEXT entity.
-#include "platform/text.h"
-
+// One single-line TEXT entity, its content encoded the way DXF 2000 readers take it.
 #include "dxf/conventions.h"
 #include "dxf/dxf_writer.h"
-#include "svg/converter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,23 +11,11 @@
 namespace
 {
 
-// Text height is 0.8 of the font size: the cap height of common fonts, which is what CAD programs
-// measure as text height.
-constexpr double kHeightPerFontSize = 0.8;
 // Glyphs of the CAD fonts are wider than those of the drawing's fonts; this keeps the line length.
 constexpr double kWidthFactor = 0.7;
 // Longest content written. dxflib's reader, and the CAD programs built on it, take at most 1023
 // characters per line and never get past a longer one; DXF itself allows 2049.
 constexpr std::size_t kMaxContentBytes = 1000;
-
-// The content as the reader left it may still hold the closing tag of the element; only the tag
-// and the '<' before it go, whatever else the content holds.
-void CutBeforeTag(std::string_view& content, std::string_view tag)
-{
-    const std::size_t pos = content.find(tag);
-    if (pos != std::string_view::npos)
-        content = content.substr(0, pos == 0 ? 0 : pos - 1);
-}
 
 // Length of the UTF-8 sequence starting at text[i] and its code point; 0 when the bytes there do not
 // form a valid, shortest-form sequence.
@@ -137,92 +122,14 @@ std::string EncodeContent(std::string_view content)
     return out;
 }
 
-// Reads the pieces of a matrix(...) text into m; pieces beyond the sixth have no place and are left.
-void ReadTextMatrix(std::string_view text, CMatrix& m)
-{
-    std::string rest = orbelin::RemoveChar(orbelin::RemoveChar(text, '('), ')');
-    const char separator = rest.find(' ') != std::string::npos ? ' ' : ',';
-    rest += separator;
-    double* const entries[6] = {&m.a, &m.b, &m.c, &m.d, &m.e, &m.f};
-    std::size_t pos = 0;
-    for (double* entry : entries)
-    {
-        const std::size_t end = rest.find(separator, pos);
-        if (end == std::string::npos)
-            break;
-        *entry = orbelin::ReadDouble(std::string_view(rest).substr(pos, end - pos));
-        pos = end + 1;
-    }
-}
-
 } // namespace
 
-int CConverter::WriteTextElement(const std::string& transform, const std::string& fontFamily,
-                                 const std::string& fontSize, const std::string& content,
-                                 const std::string& x, const std::string& y)
+void CDxfDocument::WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
+                                   const std::string& style)
 {
-    const std::string& family = fontFamily.empty() ? m_groupFontFamily : fontFamily;
-    const std::string& size = fontSize.empty() ? m_groupFontSize : fontSize;
-    double px = orbelin::ReadDouble(x);
-    double py = orbelin::ReadDouble(y);
-
-    std::string style = family.empty() ? std::string() : FontStyleFor(family);
-    if (style.empty())
-        style = "Standard";
-
-    if (content.empty())
-        return 0;
-    std::string_view visible = content;
-    CutBeforeTag(visible, "/text>");
-    CutBeforeTag(visible, "/tspan>");
-
-    CMatrix local;
-    double height = kHeightPerFontSize * orbelin::ReadDouble(size);
-    double angle = 0.0;
-    const std::string_view text = transform;
-    const std::size_t matrixPos = text.find("matrix");
-    if (matrixPos != std::string_view::npos)
-    {
-        ReadTextMatrix(text.substr(matrixPos + 6), local);
-        const double scale = std::hypot(local.a, local.b);
-        // A matrix that collapses the x axis has neither a size nor a direction to give the text.
-        if (scale == 0.0)
-        {
-            height = 0.0;
-        }
-        else
-        {
-            angle = std::acos(std::clamp(local.a / scale, -1.0, 1.0));
-            height *= scale;
-        }
-    }
-    else
-    {
-        const std::size_t translatePos = text.find("translate");
-        // Ten characters: the word and the opening parenthesis that usually follows it.
-        if (translatePos != std::string_view::npos && translatePos + 10 <= text.size())
-        {
-            const std::string rest =
-                orbelin::RemoveChar(orbelin::RemoveChar(text.substr(translatePos + 10), '('), ')');
-            std::size_t separator = rest.find(',');
-            if (separator == std::string::npos)
-                separator = rest.find(' ');
-            if (separator != std::string::npos)
-            {
-                local.e = orbelin::ReadDouble(std::string_view(rest).substr(0, separator));
-                local.f = orbelin::ReadDouble(std::string_view(rest).substr(separator + 1));
-            }
-        }
-    }
-
-    ApplyMatrix(local, px, py);
-    ApplyGroupMatrices(px, py);
-    const double dxfY = m_docHeight - py;
-    if (!m_writer || !IsWritable(px) || !IsWritable(dxfY) || !IsWritable(height))
-        return 0;
-
-    const DL_TextData data(px, dxfY, 0.0, px, dxfY, 0.0, height, kWidthFactor, 0, 0, 0,
-                           EncodeContent(visible), style, angle);
+    if (!m_writer || !IsWritable(x) || !IsWritable(y) || !IsWritable(height))
+        return;
+    const DL_TextData data(x, y, 0.0, x, y, 0.0, height, kWidthFactor, 0, 0, 0, EncodeContent(content), style,
+                           angle);
     m_dxf->writeText(*m_writer, data, MakeAttributes(*this, OutlineStyle(m_lineType)));
-    return 0;
 }

@@ -1,13 +1,13 @@
 // Filled paths: every subpath that encloses an area becomes one boundary loop of a solid hatch.
-#include "svg/converter.h"
-#include "svg/style.h"
-#include "svg/transform.h"
+#include "dxf/colour_index.h"
+#include "geometry/path_geometry.h"
+#include "geometry/transform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-int CConverter::IsCollinear(const CPointData& p0, const CPointData& p1, const CPointData& p2)
+int CPathGeometry::IsCollinear(const CPointData& p0, const CPointData& p1, const CPointData& p2)
 {
     const double dx1 = p1.x - p0.x;
     const double dx2 = p2.x - p1.x;
@@ -25,7 +25,7 @@ int CConverter::IsCollinear(const CPointData& p0, const CPointData& p1, const CP
     return std::fabs(slope1 - slope2) < 0.00001 ? 1 : 0;
 }
 
-int CConverter::HasArea(const CPointList& points)
+int CPathGeometry::HasArea(const CPointList& points)
 {
     for (std::size_t i = 1; i + 1 < points.size(); ++i)
     {
@@ -37,8 +37,8 @@ int CConverter::HasArea(const CPointList& points)
     return 0;
 }
 
-void CConverter::CollectFillLoop(CPointList& points, const std::string& transform,
-                                 std::vector<CPolylinedata>& loops)
+void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& transform,
+                                    std::vector<CPolylinedata>& loops)
 {
     // A lone point stays in the list and becomes the start of the next subpath's loop.
     if (points.size() < 2)
@@ -75,14 +75,22 @@ void CConverter::CollectFillLoop(CPointList& points, const std::string& transfor
     points.clear();
 }
 
-int CConverter::FilledPathElement(const std::string& transform, std::string_view d)
+void CFillLoopSink::TakeSubpath(CPointList& points, const std::string& transform)
+{
+    m_geometry.CollectFillLoop(points, transform, m_loops);
+    // Only the subpath writer clears the closepath flag; the loop's closed mark carries it now.
+    m_geometry.m_closeSeen = 0;
+}
+
+int CPathGeometry::FilledPathElement(const std::string& transform, std::string_view d)
 {
     const EntityStyle style = FillStyle();
 
     std::vector<CPolylinedata> loops;
     CPointList points;
     points.reserve(std::clamp<std::size_t>(d.size() / 4, 64, 1 << 16));
-    ParsePath(transform, d, points, 0, &loops);
+    CFillLoopSink sink(*this, loops);
+    ParsePath(transform, d, points, &sink);
     CollectFillLoop(points, transform, loops);
 
     // Only loops that get a boundary are declared, so the loop count always matches what follows it.

@@ -1,7 +1,7 @@
 // Curves of path data turned into points: cubic and quadratic Bézier curves and elliptical arcs.
 #pragma once
 
-#include "svg/records.h"
+#include "geometry/records.h"
 
 // Deeper cubic subdivision than this appends the piece as flat. Finite drawings never get near
 // it (a piece halves 2^18 times is far below the flatness tolerance); it ends non-finite input.

@@ -1,7 +1,7 @@
 // Markers at the ends of a stroked path: the marker's own path placed and turned at the vertex.
+#include "geometry/path_geometry.h"
+#include "geometry/transform.h"
 #include "platform/text.h"
-#include "svg/converter.h"
-#include "svg/transform.h"
 
 #include <cmath>
 #include <string>
@@ -10,7 +10,7 @@
 namespace
 {
 
-// Marks the converter as drawing a marker's own geometry for the guard's lifetime.
+// Marks the geometry as drawing a marker's own geometry for the guard's lifetime.
 class CMarkerGuard
 {
   public:
@@ -31,24 +31,24 @@ class CMarkerGuard
 class CParserStateSaver
 {
   public:
-    explicit CParserStateSaver(CConverter& converter)
-        : m_converter(converter), m_lastCommand(converter.m_lastCommand),
-          m_closeLeading(converter.m_closeLeading), m_lastControlX(converter.m_lastControlX),
-          m_lastControlY(converter.m_lastControlY)
+    explicit CParserStateSaver(CPathGeometry& geometry)
+        : m_geometry(geometry), m_lastCommand(geometry.m_lastCommand),
+          m_closeLeading(geometry.m_closeLeading), m_lastControlX(geometry.m_lastControlX),
+          m_lastControlY(geometry.m_lastControlY)
     {
     }
     ~CParserStateSaver()
     {
-        m_converter.m_lastCommand = std::move(m_lastCommand);
-        m_converter.m_closeLeading = m_closeLeading;
-        m_converter.m_lastControlX = m_lastControlX;
-        m_converter.m_lastControlY = m_lastControlY;
+        m_geometry.m_lastCommand = std::move(m_lastCommand);
+        m_geometry.m_closeLeading = m_closeLeading;
+        m_geometry.m_lastControlX = m_lastControlX;
+        m_geometry.m_lastControlY = m_lastControlY;
     }
     CParserStateSaver(const CParserStateSaver&) = delete;
     CParserStateSaver& operator=(const CParserStateSaver&) = delete;
 
   private:
-    CConverter& m_converter;
+    CPathGeometry& m_geometry;
     std::string m_lastCommand;
     int m_closeLeading;
     double m_lastControlX;
@@ -57,7 +57,7 @@ class CParserStateSaver
 
 } // namespace
 
-int CConverter::FindMarker(const std::string& reference, CMarkdata& definition) const
+int CPathGeometry::FindMarker(const std::string& reference, CMarkdata& definition) const
 {
     // Document order and a plain substring test: "url(#arrow)" matches a marker "a" defined first.
     for (const CMarkdata& marker : m_markers)
@@ -72,8 +72,8 @@ int CConverter::FindMarker(const std::string& reference, CMarkdata& definition) 
     return 0;
 }
 
-void CConverter::DrawMarker(const std::string& reference, int isStart, const CPointData& a,
-                            const CPointData& b)
+void CPathGeometry::DrawMarker(const std::string& reference, int isStart, const CPointData& a,
+                               const CPointData& b)
 {
     if (m_drawingMarker != 0)
     {
@@ -92,8 +92,8 @@ void CConverter::DrawMarker(const std::string& reference, int isStart, const CPo
     DrawMarkerShape(definition, a, b, isStart);
 }
 
-void CConverter::DrawMarkerShape(const CMarkdata& definition, const CPointData& a, const CPointData& b,
-                                 int isStart)
+void CPathGeometry::DrawMarkerShape(const CMarkdata& definition, const CPointData& a, const CPointData& b,
+                                    int isStart)
 {
     const CMarkerGuard guard(m_drawingMarker);
     const CParserStateSaver parserState(*this);
@@ -119,7 +119,7 @@ void CConverter::DrawMarkerShape(const CMarkdata& definition, const CPointData& 
     // this path's markers again on them without end.
     CPointList points;
     points.reserve(32);
-    ParsePath(std::string(), definition.pathData, points, 1, nullptr);
+    ParsePath(std::string(), definition.pathData, points, nullptr);
 
     CMatrix matrix;
     const int hasMatrix = ParseTransform(definition.pathTransform, matrix);

@@ -1,8 +1,8 @@
 // Path data cut into steps (a command token and its argument text) and argument texts read into numbers.
 // The data is a view that every step consumes from the front, so a path of any length is read in one
 // pass; nothing here copies the remaining data.
+#include "geometry/path_geometry.h"
 #include "platform/text.h"
-#include "svg/converter.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -261,7 +261,7 @@ bool ReadPlainArgs(std::string_view data, int count, double* values, std::size_t
 
 } // namespace
 
-bool CConverter::TakePlainArgs(std::string_view args, double* values, int count)
+bool CPathGeometry::TakePlainArgs(std::string_view args, double* values, int count)
 {
     if (args.data() != m_plainArgsAt || args.size() != m_plainArgsSize || count != m_plainArgsCount)
         return false;
@@ -281,7 +281,7 @@ bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end)
     return true;
 }
 
-long CConverter::FindNumberEnd(std::string_view text, int n)
+long CPathGeometry::FindNumberEnd(std::string_view text, int n)
 {
     const NumberScan scan = ScanNumbers(text, n);
     if (scan.closeSeen)
@@ -289,7 +289,7 @@ long CConverter::FindNumberEnd(std::string_view text, int n)
     return scan.result;
 }
 
-std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_view& data)
+std::string_view CPathGeometry::SplitCommandArgs(std::string& command, std::string_view& data)
 {
     // A blank token carries more numbers for the previous command.
     if (orbelin::IsSingle(command, ' ') || orbelin::IsSingle(command, '\n'))
@@ -358,7 +358,7 @@ std::string_view CConverter::SplitCommandArgs(std::string& command, std::string_
     return args;
 }
 
-int CConverter::NextPathCommand(std::string_view& args, std::string& command, std::string_view& data)
+int CPathGeometry::NextPathCommand(std::string_view& args, std::string& command, std::string_view& data)
 {
     // Nearly every step of real data is a command letter between at most one blank on either side,
     // then a number: the token is that letter alone, as the general way below would find it.
@@ -442,7 +442,7 @@ int CConverter::NextPathCommand(std::string_view& args, std::string& command, st
     return 1;
 }
 
-void CConverter::ReadNumberPair(std::string_view args, double& x, double& y)
+void CPathGeometry::ReadNumberPair(std::string_view args, double& x, double& y)
 {
     double values[2];
     if (TakePlainArgs(args, values, 2))
@@ -467,7 +467,7 @@ namespace
 {
 
 // Reads up to `wanted` numbers from the front of the text; the number of numbers found.
-int ReadNumbers(CConverter& converter, std::string_view text, double* values, int wanted)
+int ReadNumbers(CPathGeometry& geometry, std::string_view text, double* values, int wanted)
 {
     int found = 0;
     while (found < wanted)
@@ -481,7 +481,7 @@ int ReadNumbers(CConverter& converter, std::string_view text, double* values, in
         }
         if (HoldsNoNumber(text))
             break;
-        const long end = converter.FindNumberEnd(text, 1);
+        const long end = geometry.FindNumberEnd(text, 1);
         values[found++] = orbelin::ReadDouble(text.substr(0, static_cast<std::size_t>(end)));
         text = AfterNumber(text, end);
     }
@@ -490,7 +490,7 @@ int ReadNumbers(CConverter& converter, std::string_view text, double* values, in
 
 } // namespace
 
-int CConverter::ReadNumbers4(std::string_view args, double values[4])
+int CPathGeometry::ReadNumbers4(std::string_view args, double values[4])
 {
     if (TakePlainArgs(args, values, 4))
         return 1;
@@ -503,7 +503,7 @@ int CConverter::ReadNumbers4(std::string_view args, double values[4])
     return 1;
 }
 
-int CConverter::ReadNumbers6(std::string_view args, double values[6])
+int CPathGeometry::ReadNumbers6(std::string_view args, double values[6])
 {
     if (TakePlainArgs(args, values, 6))
         return 1;
@@ -515,8 +515,8 @@ int CConverter::ReadNumbers6(std::string_view args, double values[6])
     return 1;
 }
 
-int CConverter::ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
-                            int& sweep, double& x, double& y)
+int CPathGeometry::ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
+                               int& sweep, double& x, double& y)
 {
     // The flags are whole numbers of their own: "0110" is one number, not four flags.
     std::string_view text = args;

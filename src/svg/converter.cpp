@@ -1,20 +1,11 @@
 #include "svg/converter.h"
 
-#include "dxf/conventions.h"
-#include "dxf/dxf_writer.h"
-
-#include <dl_dxf.h>
-#include <dl_writer_ascii.h>
-
 // The fill option is not touched here: whoever owns the converter (dialog, command line, tests)
 // sets m_fillOption, and it outlives every reset.
-CConverter::CConverter() : m_dxf(std::make_unique<DL_Dxf>())
+CConverter::CConverter()
 {
     ResetConversion();
 }
-
-// Out of line, where DL_Dxf and DL_WriterA are complete types.
-CConverter::~CConverter() = default;
 
 int CConverter::ResetConversion()
 {
@@ -30,7 +21,7 @@ int CConverter::ResetConversion()
     m_matrixDepth = 0;
     m_matrixOverflow = 0;
     m_groupTransformSeen = 0;
-    m_writer.reset();
+    DropWriter();
     m_docWidth = 0.0;
     m_docHeight = 0.0;
     m_closeSeen = 0;
@@ -52,9 +43,4 @@ int CConverter::ResetConversion()
     m_lastControlY = 0.0;
     // m_layerNames is filled from the tree after the reset, by the driver, which empties it itself.
     return 0;
-}
-
-void CConverter::CurrentLayerName(std::string& out) const
-{
-    out = m_currentLayer.empty() ? std::string("0") : SafeTableName(m_currentLayer);
 }

@@ -1,4 +1,3 @@
-#include "dxf/conventions.h"
 #include "platform/text.h"
 #include "svg/converter.h"
 #include "xml/xml.h"
@@ -29,58 +28,6 @@ bool EndsFontFamily(char c)
     return c == ',' || c == ';' || c == '>' || c == '"' || c == '\0';
 }
 
-bool IsNone(std::string_view text)
-{
-    return orbelin::EqualsNoCase(text, "none");
-}
-
-const std::string& KeyOf(const CDashData& dash)
-{
-    return dash.pattern;
-}
-
-const std::string& KeyOf(const CFontData& font)
-{
-    return font.family;
-}
-
-template <class Record> void Rebuild(CRecordIndex& index, const std::vector<Record>& records)
-{
-    index.positions.clear();
-    index.positions.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i)
-        index.positions.emplace(KeyOf(records[i]), i); // the first record of a text wins
-    index.builtFor = records.size();
-}
-
-// The first record whose text equals key exactly, or null. A file can name tens of thousands of
-// patterns and families; a scan per look-up would make the pre-pass and the walk quadratic in them.
-template <class Record>
-const Record* FindRecord(CRecordIndex& index, const std::vector<Record>& records, std::string_view key)
-{
-    if (index.builtFor != records.size())
-        Rebuild(index, records);
-    auto found = index.positions.find(std::string(key));
-    if (found != index.positions.end() &&
-        (found->second >= records.size() || KeyOf(records[found->second]) != key))
-    {
-        // Records were replaced behind the index's back: build it afresh once.
-        Rebuild(index, records);
-        found = index.positions.find(std::string(key));
-    }
-    return found == index.positions.end() ? nullptr : &records[found->second];
-}
-
-// Keeps an index that was in step with the array in step after one record was appended.
-template <class Record> void NoteAppended(CRecordIndex& index, const std::vector<Record>& records)
-{
-    if (!records.empty() && index.builtFor == records.size() - 1)
-    {
-        index.positions.emplace(KeyOf(records.back()), records.size() - 1);
-        index.builtFor = records.size();
-    }
-}
-
 } // namespace
 
 int CConverter::PrescanStyles(std::string_view fileText)
@@ -109,56 +56,6 @@ int CConverter::PrescanStyles(std::string_view fileText)
         AddFont(std::string(orbelin::TrimRight(fileText.substr(start, end - start))));
     }
     return 0;
-}
-
-int CConverter::AddDashPattern(const std::string& pattern)
-{
-    const std::string_view trimmed = orbelin::Trim(pattern);
-    if (trimmed.empty() || IsNone(trimmed))
-        return 0;
-    // Exact text, not numeric equality: "5,3" and "5, 3" become two line types.
-    if (FindRecord(m_dashIndex, m_dashes, trimmed))
-        return 0;
-    CDashData dash;
-    dash.name = "Dash" + std::to_string(m_dashes.size() + 1);
-    dash.pattern = std::string(trimmed);
-    m_dashes.push_back(std::move(dash));
-    NoteAppended(m_dashIndex, m_dashes);
-    return 1;
-}
-
-int CConverter::AddFont(const std::string& family)
-{
-    // A blank family would only give a style named "Style-" that no text can ask for.
-    const std::string_view trimmed = orbelin::Trim(family);
-    if (trimmed.empty() || IsNone(trimmed))
-        return 0;
-    if (FindRecord(m_fontIndex, m_fonts, trimmed))
-        return 0;
-    CFontData font;
-    font.family = std::string(trimmed);
-    font.styleName = SafeTableName("Style-" + font.family);
-    m_fonts.push_back(std::move(font));
-    NoteAppended(m_fontIndex, m_fonts);
-    return 1;
-}
-
-std::string CConverter::DashNameFor(const std::string& pattern) const
-{
-    const std::string_view trimmed = orbelin::Trim(pattern);
-    if (IsNone(trimmed))
-        return std::string();
-    const CDashData* dash = FindRecord(m_dashIndex, m_dashes, trimmed);
-    return dash ? dash->name : std::string();
-}
-
-std::string CConverter::FontStyleFor(const std::string& family) const
-{
-    const std::string_view trimmed = orbelin::Trim(family);
-    if (IsNone(trimmed))
-        return std::string();
-    const CFontData* font = FindRecord(m_fontIndex, m_fonts, trimmed);
-    return font ? font->styleName : std::string();
 }
 
 void CConverter::CollectLayerNames(const CXML& node)

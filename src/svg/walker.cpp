@@ -149,6 +149,42 @@ void CElementWalker::WalkElement(CXML& node, int n)
         cv.SetStrokeRgb(ParseColor(value));
         return true;
     };
+    // The same for the elements that remember being filled or stroked: a colour marks the element
+    // (and, for a group, the group's fill) for the drawing that follows.
+    auto markFill = [&](std::string_view value) {
+        if (fillColour(value))
+        {
+            m_fillSet = 1;
+            if (tag == Tag::Group)
+                m_groupFillSet = 1;
+        }
+    };
+    auto markStroke = [&](std::string_view value) {
+        if (strokeColour(value))
+            m_strokeSet = 1;
+    };
+    // The declarations that a group's style and a path's style read alike; false for any other.
+    auto paintDeclaration = [&](std::string_view property, std::string_view value) {
+        if (property == "fill")
+            markFill(value);
+        else if (property == "stroke")
+            markStroke(value);
+        else if (property == "stroke-width")
+            cv.m_elementStrokeWidth = ReadDouble(value);
+        else
+            return false;
+        return true;
+    };
+    // x and y of the elements placed at a point; false for any other attribute.
+    auto placement = [&](const std::string& name, std::string_view value) {
+        if (name == "x")
+            s.x = value;
+        else if (name == "y")
+            s.y = value;
+        else
+            return false;
+        return true;
+    };
 
     // 1. Element start.
     switch (tag)
@@ -197,15 +233,9 @@ void CElementWalker::WalkElement(CXML& node, int n)
             if (name == "stroke-width")
                 cv.m_groupStrokeWidth = ReadDouble(value);
             else if (name == "fill")
-            {
-                if (fillColour(value))
-                    m_fillSet = m_groupFillSet = 1;
-            }
+                markFill(value);
             else if (name == "stroke")
-            {
-                if (strokeColour(value))
-                    m_strokeSet = 1;
-            }
+                markStroke(value);
             else if (name == "transform")
                 cv.ParseGroupTransform(value);
             else if (name == "style")
@@ -213,21 +243,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
                 m_fillSet = 0;
                 if (value.find("font-size:") != std::string::npos)
                     cv.m_groupStyle = value;
-                ForEachDeclaration(value, [&](std::string_view property, std::string_view text) {
-                    const std::string v(text);
-                    if (property == "fill")
-                    {
-                        if (fillColour(v))
-                            m_fillSet = m_groupFillSet = 1;
-                    }
-                    else if (property == "stroke")
-                    {
-                        if (strokeColour(v))
-                            m_strokeSet = 1;
-                    }
-                    else if (property == "stroke-width")
-                        cv.m_elementStrokeWidth = ReadDouble(v);
-                });
+                ForEachDeclaration(value, paintDeclaration);
             }
             else if (name == "font-size")
                 cv.m_groupFontSize = value;
@@ -248,38 +264,21 @@ void CElementWalker::WalkElement(CXML& node, int n)
             else if (name == "transform")
                 s.transform = value;
             else if (name == "fill")
-            {
-                if (fillColour(value))
-                    m_fillSet = 1;
-            }
+                markFill(value);
             else if (name == "stroke")
-            {
-                if (strokeColour(value))
-                    m_strokeSet = 1;
-            }
+                markStroke(value);
             else if (name == "style")
             {
                 m_fillSet = 0;
                 ForEachDeclaration(value, [&](std::string_view property, std::string_view text) {
-                    const std::string v(text);
-                    if (property == "fill")
-                    {
-                        if (fillColour(v))
-                            m_fillSet = 1;
-                    }
-                    else if (property == "stroke")
-                    {
-                        if (strokeColour(v))
-                            m_strokeSet = 1;
-                    }
-                    else if (property == "stroke-width")
-                        cv.m_elementStrokeWidth = ReadDouble(v);
-                    else if (property == "stroke-dasharray")
-                        s.pathDash = v;
+                    if (paintDeclaration(property, text))
+                        return;
+                    if (property == "stroke-dasharray")
+                        s.pathDash = text;
                     else if (property == "marker-start")
-                        s.markerStart = v;
+                        s.markerStart = text;
                     else if (property == "marker-end")
-                        s.markerEnd = v;
+                        s.markerEnd = text;
                 });
             }
             break;
@@ -295,10 +294,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
             else if (name == "transform")
                 s.transform = value;
             else if (name == "stroke")
-            {
-                if (strokeColour(value))
-                    m_strokeSet = 1;
-            }
+                markStroke(value);
             break;
         case Tag::Polyline:
         case Tag::Polygon:
@@ -310,11 +306,9 @@ void CElementWalker::WalkElement(CXML& node, int n)
                 s.polylineDash = value;
             break;
         case Tag::Rect:
-            if (name == "x")
-                s.x = value;
-            else if (name == "y")
-                s.y = value;
-            else if (name == "width")
+            if (placement(name, value))
+                break;
+            if (name == "width")
                 s.width = value;
             else if (name == "height")
                 s.height = value;
@@ -352,32 +346,22 @@ void CElementWalker::WalkElement(CXML& node, int n)
             else if (name == "transform")
                 s.transform = value;
             else if (name == "fill")
-            {
-                if (fillColour(value))
-                    m_fillSet = 1;
-            }
+                markFill(value);
             else if (name == "stroke")
-            {
-                if (strokeColour(value))
-                    m_strokeSet = 1;
-            }
+                markStroke(value);
             break;
         case Tag::Use:
-            if (name == "x")
-                s.x = value;
-            else if (name == "y")
-                s.y = value;
-            else if (name == "xlink:href")
+            if (placement(name, value))
+                break;
+            if (name == "xlink:href")
                 s.href = value;
             else if (name == "transform")
                 s.transform = value;
             break;
         case Tag::Text:
-            if (name == "x")
-                s.x = value;
-            else if (name == "y")
-                s.y = value;
-            else if (name == "transform")
+            if (placement(name, value))
+                break;
+            if (name == "transform")
                 s.transform = value;
             else if (name == "font-size")
                 s.textFontSize = value;
@@ -388,11 +372,9 @@ void CElementWalker::WalkElement(CXML& node, int n)
             break;
         case Tag::Tspan:
             // A tspan's own transform is not read: it takes the enclosing text's.
-            if (name == "x")
-                s.x = value;
-            else if (name == "y")
-                s.y = value;
-            else if (name == "font-size")
+            if (placement(name, value))
+                break;
+            if (name == "font-size")
                 s.tspanFontSize = value;
             else if (name == "font-family")
                 s.tspanFontFamily = value;
@@ -435,22 +417,25 @@ void CElementWalker::WalkElement(CXML& node, int n)
         // Paths inside defs are templates, drawn nowhere.
         if (m_containerTag != "defs" && m_inDefs == 0)
         {
+            const auto outline = [&] {
+                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+            };
             if (m_fillSet == 1 && cv.m_fillOption != 0)
             {
                 cv.FilledPathElement(s.transform, s.d);
                 if (m_strokeSet == 1)
-                    cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                    outline();
             }
             else if (m_fillSet == 1)
             {
                 // Without fill entities the shape is still shown, as its outline in the fill colour.
                 const int savedAci = cv.m_strokeAci;
                 cv.m_strokeAci = NearestAci(cv.m_fillRgb);
-                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                outline();
                 cv.m_strokeAci = savedAci;
             }
             else
-                cv.PathElement(s.transform, s.d, s.pathDash, s.markerStart, s.markerEnd);
+                outline();
             m_strokeSet = 0;
         }
         break;

@@ -1,10 +1,10 @@
 #include "support/fuzz_bodies.h"
 
 #include "conversion/conversion.h"
+#include "geometry/transform.h"
 #include "support/dxf_check.h"
 #include "svg/converter.h"
 #include "svg/style.h"
-#include "svg/transform.h"
 #include "xml/input_file.h"
 #include "xml/xml.h"
 
@@ -152,7 +152,7 @@ std::string FuzzPath(std::string_view input)
     converter.PathElement(transform, d, dash, "url(#m)", "url(#m)");
     converter.FilledPathElement(transform, d);
     CPointList points;
-    converter.ParsePath(transform, d, points, 1, nullptr);
+    converter.ParsePath(transform, d, points, nullptr);
     if (converter.EndDxfDocument() != 0)
         return "the scratch document could not be finished";
     return testing_support::CheckDxfFile(output);

@@ -1,12 +1,19 @@
-#include "svg/transform.h"
+#include "geometry/transform.h"
 
 #include "platform/text.h"
-#include "svg/converter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace
 {
+
+// How much a matrix scales a stroke width.
+double StrokeScaleFactor(const CMatrix& m)
+{
+    return std::sqrt(std::fabs(m.c * m.b) + std::fabs(m.d * m.a));
+}
 
 constexpr std::string_view kMatrixWord = "matrix";
 constexpr std::string_view kTranslateWord = "translate";
@@ -113,7 +120,7 @@ void ApplyMatrix(const CMatrix& m, double& x, double& y)
     y = mappedY;
 }
 
-void CConverter::PushGroupMatrix()
+void CGroupMatrices::PushGroupMatrix()
 {
     // Groups nested beyond the stack are only counted, so that pushes and pops stay balanced and the
     // outer groups keep their matrices; the transforms of those deep groups are not applied.
@@ -126,7 +133,7 @@ void CConverter::PushGroupMatrix()
     ++m_matrixDepth;
 }
 
-void CConverter::PopGroupMatrix()
+void CGroupMatrices::PopGroupMatrix()
 {
     if (m_matrixOverflow > 0)
     {
@@ -137,7 +144,7 @@ void CConverter::PopGroupMatrix()
         --m_matrixDepth;
 }
 
-void CConverter::ParseGroupTransform(std::string_view text)
+void CGroupMatrices::ParseGroupTransform(std::string_view text)
 {
     if (text.empty())
         return;
@@ -147,3 +154,13 @@ void CConverter::ParseGroupTransform(std::string_view text)
     ParseTransformText(text, m_matrixStack[static_cast<std::size_t>(m_matrixDepth - 1)], true);
 }
 
+double CGroupMatrices::ScaleStrokeWidth(double width, const CMatrix& m) const
+{
+    double scaled = width * StrokeScaleFactor(m);
+    const int depth = std::clamp(m_matrixDepth, 0, kMatrixStackSize);
+    for (int i = depth - 1; i >= 0; --i)
+    {
+        scaled *= StrokeScaleFactor(m_matrixStack[static_cast<std::size_t>(i)]);
+    }
+    return scaled;
+}

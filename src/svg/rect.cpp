@@ -1,8 +1,8 @@
 // Rectangles: sharp corners as one closed polyline or one four-edge hatch, rounded corners as lines
 // and quarter ellipses or one eight-edge hatch. A rectangle is written filled or outlined, never both.
+#include "dxf/colour_index.h"
 #include "platform/text.h"
 #include "svg/converter.h"
-#include "svg/style.h"
 
 #include <vector>
 

@@ -50,7 +50,7 @@ bool ReadInstance(CConverter& converter, const std::string& href, const std::str
         return false;
     offsetX = orbelin::ReadDouble(x);
     offsetY = orbelin::ReadDouble(y);
-    converter.ParsePath(std::string(), symbol.pathData, points, 1, nullptr);
+    converter.ParsePath(std::string(), symbol.pathData, points, nullptr);
     return true;
 }
 

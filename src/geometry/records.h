@@ -1,4 +1,4 @@
-// The records a conversion collects, held by value.
+// The records of path geometry: points with their subpath marks, loops and marker definitions.
 #pragma once
 
 #include <string>
@@ -26,20 +26,6 @@ struct CPolylinedata
     int aci = 0;
 };
 
-// One dash pattern: the line-type name "Dash%d" and the pattern text as collected.
-struct CDashData
-{
-    std::string name;
-    std::string pattern;
-};
-
-// One font family and the text-style name made from it ("Style-%s").
-struct CFontData
-{
-    std::string family;
-    std::string styleName;
-};
-
 // One marker definition.
 struct CMarkdata
 {
@@ -48,11 +34,4 @@ struct CMarkdata
     std::string refY;
     std::string pathData;
     std::string pathTransform;
-};
-
-// One symbol definition.
-struct CSymble
-{
-    std::string id;
-    std::string pathData;
 };

@@ -1,0 +1,172 @@
+// The DXF layer of a conversion: the open document, the table records it declares, and what every
+// entity takes from the conversion (layer, colour index, line type). It knows nothing of SVG or of
+// path geometry: the layers above hand it points already in DXF coordinates and small values.
+// Its operations live in the source file of their concern:
+//   dxf/frame.cpp        header, tables, blocks and the section frame
+//   dxf/tables.cpp       the dash-pattern and font records behind the line types and text styles
+//   dxf/conventions.cpp  entity attributes, polylines and solid hatches
+//   dxf/emitters.cpp     lines, circles and ellipses
+//   dxf/text.cpp         single-line texts
+#pragma once
+
+#include "dxf/vertex.h"
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class DL_Dxf;
+class CDxfWriter;
+
+// One dash pattern: the line-type name "Dash%d" and the pattern text as collected.
+struct CDashData
+{
+    std::string name;
+    std::string pattern;
+};
+
+// One font family and the text-style name made from it ("Style-%s").
+struct CFontData
+{
+    std::string family;
+    std::string styleName;
+};
+
+// Colour, line weight and line type of one entity; the layer is always the current layer.
+struct EntityStyle
+{
+    int color = 0;
+    int lineWeight = 0;
+    std::string lineType; // "BYLAYER" when empty
+};
+
+// One boundary edge of a solid hatch, in DXF coordinates; angles and parameters in radians.
+struct HatchEdge
+{
+    enum class Kind
+    {
+        Line,
+        Arc,
+        EllipseArc
+    };
+    Kind kind = Kind::Line;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // line: from, to
+    double cx = 0, cy = 0;                 // arc and elliptical arc: centre
+    double radius = 0;                     // arc
+    double mx = 0, my = 0, ratio = 1;      // elliptical arc: major axis end relative to the centre
+    double angle1 = 0, angle2 = 0;         // counter-clockwise range
+
+    static HatchEdge Line(double x1, double y1, double x2, double y2);
+    static HatchEdge Arc(double cx, double cy, double radius, double angle1, double angle2);
+    static HatchEdge EllipseArc(double cx, double cy, double mx, double my, double ratio, double angle1,
+                                double angle2);
+};
+using HatchLoop = std::vector<HatchEdge>;
+
+// Largest magnitude written into a DXF file. Beyond it a CAD program has no precision left, and the
+// writer's fixed 16-decimal formatting would overflow its buffer near 1e238.
+constexpr double kMaxDxfValue = 1.0e15;
+// True when v is finite and within kMaxDxfValue: one comparison, false for a NaN or an infinity, so
+// that loops over many numbers can combine the answers without a branch each.
+inline bool IsWritable(double v)
+{
+    return std::fabs(v) <= kMaxDxfValue;
+}
+
+// Positions of records by their exact text, so that look-ups stay cheap with many records; rebuilt
+// whenever the array it indexes has changed size since it was built.
+struct CRecordIndex
+{
+    std::unordered_map<std::string, std::size_t> positions;
+    std::size_t builtFor = static_cast<std::size_t>(-1);
+};
+
+class CDxfDocument
+{
+  public:
+    CDxfDocument();
+    ~CDxfDocument();
+    CDxfDocument(const CDxfDocument&) = delete;
+    CDxfDocument& operator=(const CDxfDocument&) = delete;
+
+    // ---- document frame ----------------------------------------------------------------------
+    // 0 when the frame is written and the writer open, -1 when the file cannot be opened.
+    // expectedHandles, a guess at the handles the drawing will use, only saves work at the end.
+    int BeginDxfDocument(const std::string& path, unsigned long expectedHandles = 0);
+    // The same into an open descriptor (standard output, a pipe, a device), which the writer takes
+    // over and closes. It cannot be read back, so the handle seed is the placeholder written first.
+    int BeginDxfDocument(int fd, unsigned long expectedHandles);
+    // Both BeginDxfDocument: the frame through a writer just opened.
+    int StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles);
+    // Ends and closes the document: 0, or -1 when a write error was detected. A document whose run
+    // was stopped (Cancelled) is given up instead: -1, and the file is not finished.
+    int EndDxfDocument();
+    // The next handle the open document gives out (0 when none is open). Every entity takes one, so
+    // the difference over the walk counts the entities written.
+    unsigned long NextHandle() const;
+    // Lets go of the writer of a document that is not to be finished; the file stays as it is.
+    void DropWriter();
+    static void ParseDashPattern(const CDashData& dash, std::vector<double>& values, double& sum);
+
+    // ---- table records -----------------------------------------------------------------------
+    int AddDashPattern(const std::string& pattern);
+    int AddFont(const std::string& family);
+    std::string DashNameFor(const std::string& pattern) const;
+    std::string FontStyleFor(const std::string& family) const;
+
+    // ---- entity conventions (the only way entities reach the writer) -------------------------
+    // The layer for the next entity: m_currentLayer, or "0" when empty; made safe for a table name.
+    void CurrentLayerName(std::string& out) const;
+    // Each refuses, writing nothing and returning false, when a number is not IsWritable.
+    bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    // The same for vertices whose numbers the caller has found writable (IsWritable) already.
+    void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
+    // Outline style: m_strokeAci, line weight 0, the given line type.
+    EntityStyle OutlineStyle(const std::string& lineType) const;
+    // Fill style: NearestAci(m_fillRgb), line weight -1, "BYLAYER".
+    EntityStyle FillStyle() const;
+
+    // ---- entities ----------------------------------------------------------------------------
+    // Points already mapped, SVG y direction; outline style with m_lineType.
+    void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start,
+                            double end);
+    void WriteLineEntity(double x1, double y1, double x2, double y2);
+    // Centre in DXF coordinates; nothing when a number is not writable.
+    void WriteCircleEntity(double cx, double cy, double radius, const std::string& lineType);
+    // A single-line text at (x, y) in DXF coordinates; its content is made safe for one group value.
+    void WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
+                         const std::string& style);
+    // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
+    // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
+    static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);
+
+    // ---- fields ------------------------------------------------------------------------------
+    int m_strokeAci = 0;
+    int m_fillRgb = 0;
+    std::vector<CDashData> m_dashes;
+    std::vector<CFontData> m_fonts;
+    std::string m_lineType;
+    std::unique_ptr<DL_Dxf> m_dxf;
+    std::unique_ptr<CDxfWriter> m_writer;
+    double m_docHeight = 0.0;
+    std::vector<std::string> m_layerNames;
+    std::string m_currentLayer = "0";
+    // Set from another thread to stop the conversion; the walk and EndDxfDocument look at it.
+    const std::atomic<bool>* m_cancel = nullptr;
+    bool Cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+    // Path of the open output file, for the final checks of EndDxfDocument; empty for a stream.
+    std::string m_outputPath;
+    // The errno value behind the last failure of BeginDxfDocument or EndDxfDocument, 0 when none.
+    int m_outputError = 0;
+    // The handle seed written into the header, replaced by the true one at the end.
+    unsigned long m_seedPlaceholder = 0xFFFF;
+    // Indexes over m_dashes (by pattern) and m_fonts (by family) for DashNameFor, FontStyleFor and
+    // the duplicate tests; they follow the arrays by themselves.
+    mutable CRecordIndex m_dashIndex;
+    mutable CRecordIndex m_fontIndex;
+};

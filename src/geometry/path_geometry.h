@@ -1,0 +1,115 @@
+// The geometry layer of a conversion: path data read into points, subpaths written as polylines,
+// filled paths as solid hatches, and markers at path ends. It sits on the DXF layer, which it
+// hands DXF points and small values, and on the group matrices; it knows nothing of the element
+// tree or of style texts. Its operations live in the source file of their concern:
+//   geometry/path_parser.cpp   path data into commands and numbers
+//   geometry/path_points.cpp   commands into the points of subpaths, handed to a CSubpathSink
+//   geometry/path_driver.cpp   stroked paths and the subpath writer, which places the markers
+//   geometry/fill_hatch.cpp    filled paths
+//   geometry/markers.cpp       markers at path ends
+// Only ParsePath reads path data, and it hands each subpath on through a CSubpathSink without knowing
+// who takes it: the markers, which read their own path with it, and the subpath writer that draws
+// the markers both depend on it, never it on them.
+#pragma once
+
+#include "dxf/document.h"
+#include "geometry/records.h"
+#include "geometry/transform.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The first number of a path argument text when it has the plain shape of nearly every coordinate
+// ([-]digits[.digits], at most 15 digits, no closepath letter before the next number): its value
+// and where it ends, exactly as FindNumberEnd(text, 1) and ReadDouble would give them. False for
+// every other text, which then goes the general way.
+bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
+
+class CPathGeometry;
+
+// Where ParsePath hands each subpath that a moveto ends. One call a subpath, never one a point.
+class CSubpathSink
+{
+  public:
+    virtual void TakeSubpath(CPointList& points, const std::string& transform) = 0;
+
+  protected:
+    ~CSubpathSink() = default;
+};
+
+// Hands finished subpaths to CollectFillLoop: how a filled path reads its data.
+class CFillLoopSink final : public CSubpathSink
+{
+  public:
+    CFillLoopSink(CPathGeometry& geometry, std::vector<CPolylinedata>& loops)
+        : m_geometry(geometry), m_loops(loops)
+    {
+    }
+    void TakeSubpath(CPointList& points, const std::string& transform) override;
+
+  private:
+    CPathGeometry& m_geometry;
+    std::vector<CPolylinedata>& m_loops;
+};
+
+class CPathGeometry : public CDxfDocument, public CGroupMatrices
+{
+  public:
+    // ---- path-data parser --------------------------------------------------------------------
+    // Produces the next step of the remaining data: 1 with command and args set, 0 when none is left.
+    // args views the data the caller holds.
+    int NextPathCommand(std::string_view& args, std::string& command, std::string_view& data);
+    // Cuts the argument text of command from the front of data; may replace the command.
+    std::string_view SplitCommandArgs(std::string& command, std::string_view& data);
+    // End of the n-th number, the length when fewer, negative when a closepath interrupts.
+    long FindNumberEnd(std::string_view text, int n);
+    void ReadNumberPair(std::string_view args, double& x, double& y);
+    int ReadNumbers4(std::string_view args, double values[4]);
+    int ReadNumbers6(std::string_view args, double values[6]);
+    int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
+                    int& sweep, double& x, double& y);
+    // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
+    bool TakePlainArgs(std::string_view args, double* values, int count);
+
+    // ---- path driver -------------------------------------------------------------------------
+    int PathElement(const std::string& transform, std::string_view d, const std::string& dashArray,
+                    const std::string& markerStart, const std::string& markerEnd);
+    // Appends the points of d to points. Each subpath a moveto ends goes to the sink with the
+    // transform; without a sink every subpath stays in the list, its end marked.
+    void ParsePath(const std::string& transform, std::string_view d, CPointList& points, CSubpathSink* sink);
+    void WriteSubpath(CPointList& points, const std::string& transform);
+    static int PointsEqual(const CPointData& a, const CPointData& b);
+
+    // ---- filled paths ------------------------------------------------------------------------
+    int FilledPathElement(const std::string& transform, std::string_view d);
+    void CollectFillLoop(CPointList& points, const std::string& transform, std::vector<CPolylinedata>& loops);
+    static int HasArea(const CPointList& points);
+    static int IsCollinear(const CPointData& p0, const CPointData& p1, const CPointData& p2);
+
+    // ---- markers -----------------------------------------------------------------------------
+    void DrawMarker(const std::string& reference, int isStart, const CPointData& a, const CPointData& b);
+    int FindMarker(const std::string& reference, CMarkdata& definition) const;
+    void DrawMarkerShape(const CMarkdata& definition, const CPointData& a, const CPointData& b, int isStart);
+
+    // ---- fields ------------------------------------------------------------------------------
+    double m_lastControlX = 0.0;
+    double m_lastControlY = 0.0;
+    double m_elementStrokeWidth = 0.0;
+    double m_groupStrokeWidth = 0.0;
+    int m_strokeRgb = 0;
+    std::vector<CMarkdata> m_markers;
+    int m_closeSeen = 0;
+    int m_closeLeading = 0;
+    std::string m_lastCommand;
+    // Numbers read while the last step was cut (nearly every step of real data): its argument text
+    // (start and length) and values, so that they are not scanned and read a second time.
+    const char* m_plainArgsAt = nullptr;
+    std::size_t m_plainArgsSize = 0;
+    int m_plainArgsCount = 0;
+    double m_plainArgs[6] = {};
+    std::string m_markerStartRef;
+    std::string m_markerEndRef;
+    // Set while a marker's own geometry is drawn, so a marker never draws markers.
+    int m_drawingMarker = 0;
+};

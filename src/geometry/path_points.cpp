@@ -1,0 +1,287 @@
+// Path data to points: the commands of a path turned into the points of its subpaths, curves and
+// arcs flattened, each subpath handed on as the moveto after it begins the next one.
+#include "geometry/flatten.h"
+#include "geometry/path_geometry.h"
+#include "platform/text.h"
+
+#include <string>
+#include <string_view>
+
+namespace
+{
+
+bool IsOneOf(const std::string& command, const char* letters)
+{
+    return command.size() == 1 && std::string_view(letters).find(command[0]) != std::string_view::npos;
+}
+
+void AppendPoint(CPointList& points, double x, double y)
+{
+    CPointData p;
+    p.x = x;
+    p.y = y;
+    points.push_back(p);
+}
+
+} // namespace
+
+void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, CPointList& points,
+                              CSubpathSink* sink)
+{
+    double px = 0.0;
+    double py = 0.0;
+    // Index of the running subpath's first point. In accumulate mode, and when a fill loop left a lone
+    // point behind, the list also holds earlier points; a relative moveto after a closepath must start
+    // from this subpath's own start, not from the first point of the list.
+    std::size_t subpathStart = 0;
+
+    std::string_view data = d;
+    std::string_view args;
+    std::string token;
+    std::string command;
+    std::size_t remaining = data.size();
+    while (NextPathCommand(args, token, data) != 0)
+    {
+        // The parser consumes data for every step; should it ever fail to, stop rather than spin.
+        const bool advanced = data.size() < remaining;
+        remaining = data.size();
+        const std::string_view trimmed = orbelin::Trim(token);
+        if (trimmed.empty())
+        {
+            // A blank token carries more numbers for the previous command; after a moveto they are lines.
+            if (orbelin::IsSingle(m_lastCommand, 'M'))
+            {
+                command = "L";
+            }
+            else if (orbelin::IsSingle(m_lastCommand, 'm'))
+            {
+                command = "l";
+            }
+            else
+            {
+                command = m_lastCommand;
+            }
+        }
+        else if (trimmed.size() == 1)
+        {
+            command.resize(1);
+            command[0] = trimmed[0];
+        }
+        else
+        {
+            command.assign(trimmed.data(), trimmed.size());
+        }
+
+        const char letter = command.size() == 1 ? command[0] : '\0';
+        const bool relative = letter >= 'a' && letter <= 'z';
+        const double ox = relative ? px : 0.0;
+        const double oy = relative ? py : 0.0;
+        const bool afterMoveto =
+            orbelin::IsSingle(m_lastCommand, 'M') || orbelin::IsSingle(m_lastCommand, 'm');
+        bool endPath = false;
+
+        switch (letter)
+        {
+        case 'M':
+        case 'm':
+        {
+            if (!points.empty())
+            {
+                CPointData& last = points.back();
+                last.endOfSubpath = 1;
+                if (m_closeSeen != 0 || m_closeLeading != 0)
+                {
+                    last.closed = 1;
+                }
+            }
+            m_closeLeading = 0;
+            double baseX = px;
+            double baseY = py;
+            if (letter == 'm' && m_closeSeen != 0 && subpathStart < points.size())
+            {
+                baseX = points[subpathStart].x;
+                baseY = points[subpathStart].y;
+            }
+            if (sink != nullptr)
+            {
+                sink->TakeSubpath(points, transform);
+            }
+            else
+            {
+                // Only the subpath writer clears the closepath flag. Where the subpath stays in the
+                // list the closed mark now carries it; left set, it would close every later subpath of
+                // a symbol and make every later relative moveto start from its subpath's start.
+                m_closeSeen = 0;
+            }
+            double x = 0.0;
+            double y = 0.0;
+            ReadNumberPair(args, x, y);
+            if (letter == 'm')
+            {
+                x += baseX;
+                y += baseY;
+            }
+            subpathStart = points.size();
+            AppendPoint(points, x, y);
+            px = x;
+            py = y;
+            break;
+        }
+        case 'L':
+        case 'l':
+        {
+            double x = 0.0;
+            double y = 0.0;
+            ReadNumberPair(args, x, y);
+            px = x + ox;
+            py = y + oy;
+            AppendPoint(points, px, py);
+            break;
+        }
+        case 'H':
+        case 'h':
+            px = orbelin::ReadDouble(args) + ox;
+            AppendPoint(points, px, py);
+            break;
+        case 'V':
+        case 'v':
+            py = orbelin::ReadDouble(args) + oy;
+            AppendPoint(points, px, py);
+            break;
+        case 'C':
+        case 'c':
+        case 'S':
+        case 's':
+        {
+            const bool full = letter == 'C' || letter == 'c';
+            double values[6] = {};
+            double x1 = 0.0;
+            double y1 = 0.0;
+            double x2 = 0.0;
+            double y2 = 0.0;
+            double x3 = 0.0;
+            double y3 = 0.0;
+            if (full)
+            {
+                if (ReadNumbers6(args, values) == 0)
+                {
+                    endPath = true;
+                    break;
+                }
+                x1 = values[0] + ox;
+                y1 = values[1] + oy;
+                x2 = values[2] + ox;
+                y2 = values[3] + oy;
+                x3 = values[4] + ox;
+                y3 = values[5] + oy;
+            }
+            else
+            {
+                if (ReadNumbers4(args, values) == 0)
+                {
+                    break;
+                }
+                x2 = values[0] + ox;
+                y2 = values[1] + oy;
+                x3 = values[2] + ox;
+                y3 = values[3] + oy;
+                if (IsOneOf(m_lastCommand, "SsCc"))
+                {
+                    x1 = 2.0 * px - m_lastControlX;
+                    y1 = 2.0 * py - m_lastControlY;
+                }
+                else
+                {
+                    x1 = x2;
+                    y1 = y2;
+                }
+            }
+            // The flattener starts the curve with the current point, which the moveto already appended.
+            if (afterMoveto && !points.empty())
+            {
+                points.pop_back();
+            }
+            FlattenCubic(px, py, x1, y1, x2, y2, x3, y3, points);
+            m_lastControlX = x2;
+            m_lastControlY = y2;
+            px = x3;
+            py = y3;
+            break;
+        }
+        case 'Q':
+        case 'q':
+        {
+            double values[4] = {};
+            if (ReadNumbers4(args, values) == 0)
+            {
+                break;
+            }
+            const double cx = values[0] + ox;
+            const double cy = values[1] + oy;
+            const double x = values[2] + ox;
+            const double y = values[3] + oy;
+            FlattenQuadratic(px, py, cx, cy, x, y, points);
+            m_lastControlX = cx;
+            m_lastControlY = cy;
+            px = x;
+            py = y;
+            break;
+        }
+        case 'T':
+        case 't':
+        {
+            double x = 0.0;
+            double y = 0.0;
+            ReadNumberPair(args, x, y);
+            if (!IsOneOf(m_lastCommand, "QqTt"))
+            {
+                break;
+            }
+            const double cx = 2.0 * px - m_lastControlX;
+            const double cy = 2.0 * py - m_lastControlY;
+            FlattenQuadratic(px, py, cx, cy, x + ox, y + oy, points);
+            m_lastControlX = cx;
+            m_lastControlY = cy;
+            px = x + ox;
+            py = y + oy;
+            break;
+        }
+        case 'A':
+        case 'a':
+        {
+            double rx = 0.0;
+            double ry = 0.0;
+            double rotation = 0.0;
+            int largeArc = 0;
+            int sweep = 0;
+            double x = 0.0;
+            double y = 0.0;
+            if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0)
+            {
+                endPath = true;
+                break;
+            }
+            ArcEndpoints arc;
+            arc.rx = rx;
+            arc.ry = ry;
+            arc.rotation = rotation;
+            arc.largeArc = largeArc >= 1 ? 1 : 0;
+            arc.sweep = sweep >= 1 ? 1 : 0;
+            arc.x = x + ox;
+            arc.y = y + oy;
+            FlattenArc(px, py, arc, points);
+            px = arc.x;
+            py = arc.y;
+            break;
+        }
+        default:
+            break;
+        }
+
+        m_lastCommand = command;
+        if (endPath || !advanced)
+        {
+            return;
+        }
+    }
+}

@@ -1,0 +1,2 @@
+#include "b/lower.h"
+#include "a/upper.h"
