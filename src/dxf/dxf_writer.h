@@ -1,11 +1,14 @@
 // The group writer of every DXF document this program writes: dxflib's ASCII writer, producing the
 // very same bytes, but much faster. A vertex-heavy drawing writes millions of groups; the library's
 // writer pays a stream insertion per piece of every group, a printf per real and a flush (a system
-// call) per real. This one notes the groups in compact records, and a second thread turns the
-// records into text and writes them in large blocks, so the conversion goes on while the digits
-// are made and the file is written.
+// call) per real. This one notes the groups in compact records (group_records.h), and a second
+// thread (writing_thread.h) turns the records into text and writes them in large blocks, so the
+// conversion goes on while the digits are made and the file is written. Its parts: dxf_writer.cpp
+// fills the blocks, vertex_batch.cpp takes a polyline's vertices at once, real_format.h makes the
+// digits, handle_seed.h puts the true handle seed into the finished file.
 #pragma once
 
+#include "dxf/real_format.h"
 #include "dxf/vertex.h"
 
 #include <cstddef>
@@ -16,17 +19,9 @@
 #include <string_view>
 #include <vector>
 
-// Room for any double in fixed notation with 16 decimals (309 integer digits, sign, point) and more.
-constexpr std::size_t kDxfRealBufferSize = 400;
-
-// Writes value as dxflib's DL_WriterA::dxfReal prints it: fixed notation with `decimals` decimals
-// (16, or 6 for the oldest DXF version), then trailing zeros cut down to one decimal. Returns the
-// length; the text is not terminated. Exact and locale-independent.
-std::size_t FormatDxfReal(double value, int decimals, char* buffer);
-
 class CDxfWriter : public DL_WriterA
 {
-public:
+  public:
     // Opens path for writing. An existing file is emptied only if it holds bytes: truncating an
     // empty file makes some file systems (ext4) write the whole new content back at close.
     CDxfWriter(const char* path, DL_Codes::version dxfVersion);
@@ -58,13 +53,13 @@ public:
     // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
 
-private:
+  private:
     class CSink;
 
     // Room for `size` more bytes in the current block, handing the block over first if needed.
-    void Reserve(std::size_t size) const;
-    void AppendText(const char* text, std::size_t size) const;
-    void CloseText() const;
+    inline void Reserve(std::size_t size) const;
+    inline void AppendText(const char* text, std::size_t size) const;
+    inline void CloseText() const;
     void String(int gc, std::string_view value) const;
     [[gnu::noinline]] void HandOver() const;
 
