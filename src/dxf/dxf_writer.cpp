@@ -39,9 +39,10 @@ int OpenOutput(const char* path)
 
 } // namespace
 
-// The library's own stream is opened on the null device and never used: every group comes here.
+// The library's own stream is given no file at all (an empty name opens nothing, so it creates
+// nothing either): every group comes here, and the stream is never written.
 CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
-    : DL_WriterA("/dev/null", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
+    : DL_WriterA("", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
       m_sink(std::make_unique<CSink>(OpenOutput(path), m_decimals))
 {
     m_block = m_sink->FreshBlock();
