@@ -38,12 +38,12 @@ std::string Describe(const CXML& element)
         for (std::size_t i = 0; i < element.m_attributes.size(); ++i)
         {
             const CAttribute& attribute = element.m_attributes[i];
-            out += (i ? " " : "") + attribute.GetName() + "=" + std::string(attribute.GetValue());
+            out += (i ? " " : "") + std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue());
         }
         out += ']';
     }
     if (!element.m_strText.empty())
-        out += "{" + element.m_strText + "}";
+        out += "{" + element.m_strText.str() + "}";
     if (!element.m_children.empty())
     {
         out += '(';
@@ -488,7 +488,7 @@ TEST(XmlLoad, ValuesLeftInTheFileEqualThoseOfTheTagAlone)
     {
         std::string out;
         for (const CAttribute& attribute : element.m_attributes)
-            out += attribute.GetName() + "=" + std::string(attribute.GetValue()) + ";";
+            out += std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue()) + ";";
         return out;
     };
     int compared = 0;

@@ -1,7 +1,7 @@
 #include "conversion/conversion.h"
 
 #include "platform/atomic_file.h"
-#include "platform/heap.h"
+#include "platform/arena.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "svg/converter.h"
@@ -66,12 +66,13 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
         return Fail(result, ConversionStatus::UnreadableInput,
                     orbelin::FormatMessage(kMsgFailedRead, request.inputPath), message);
     report(0);
-    // Declared before the tree, so that the tree is gone when the heap is given back.
-    const orbelin::CLargePageHeap heap(2 * file.GetLength());
+    // The tree's memory, given back at once when the conversion ends; declared before the tree,
+    // which lives in it. A tree takes about as many bytes as the drawing has.
+    orbelin::CArena arena(file.GetLength());
     converter.PrescanStyles(file.Text());
     file.Seek(0);
     report(5);
-    CXML root;
+    CXML root(arena);
     Load(file, "", root);
     report(12);
 
