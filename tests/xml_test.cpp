@@ -15,7 +15,7 @@ using namespace std::string_literals;
 // A fixed pseudo-random sequence, so that a failing round reads the same on every run.
 class CSequence
 {
-public:
+  public:
     explicit CSequence(unsigned seed) : m_seed(seed) {}
     // The next number below range.
     unsigned operator()(unsigned range)
@@ -24,7 +24,7 @@ public:
         return (m_seed >> 16) % range;
     }
 
-private:
+  private:
     unsigned m_seed;
 };
 
@@ -38,7 +38,8 @@ std::string Describe(const CXML& element)
         for (std::size_t i = 0; i < element.m_attributes.size(); ++i)
         {
             const CAttribute& attribute = element.m_attributes[i];
-            out += (i ? " " : "") + std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue());
+            out +=
+                (i ? " " : "") + std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue());
         }
         out += ']';
     }
@@ -327,6 +328,14 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"UnquotedValueEndsTheScan", "<svg><rect x=\"1\" width=10 height=\"5\"/></svg>",
                  "svg(rect[x=1])", 1},
         LoadCase{"BlanksAroundEquals", "<svg><rect x = \"1\"/></svg>", "svg(rect[x=1])", 1},
+        // A value right after its name's '="' is viewed in the file; any other spelling is copied.
+        LoadCase{"BlankOnOneSideOfEquals", "<svg><r x =\"1\" y= \"2\" z=\"3\"/></svg>", "svg(r[x=1 y=2 z=3])",
+                 1},
+        LoadCase{"SingleQuotedAndEmptyValues", "<svg><r a='1' b=\"\" c=''/></svg>", "svg(r[a=1 b= c=])", 1},
+        LoadCase{
+            "NamesAroundTheInPlaceLength",
+            "<svg><abcdefghijklmno/><abcdefghijklmnop k=\"v\"/><abcdefghijklmnopqrstuvwxyz0123456789/></svg>",
+            "svg(abcdefghijklmno,abcdefghijklmnop[k=v],abcdefghijklmnopqrstuvwxyz0123456789)", 1},
         LoadCase{"RepeatedAttribute", "<svg><r x=\"1\" x=\"2\"/></svg>", "svg(r[x=2])", 1},
         LoadCase{"AttributesByteOrder", "<svg><r y=\"1\" fill=\"a\" Fill=\"b\" x=\"2\"/></svg>",
                  "svg(r[Fill=b fill=a x=2 y=1])", 1},
@@ -482,8 +491,8 @@ TEST(XmlLoad, AttributesOfATagEqualAddingThemInTurn)
 TEST(XmlLoad, ValuesLeftInTheFileEqualThoseOfTheTagAlone)
 {
     CSequence next(2024u);
-    const std::string pieces[] = {"a", "bc", " ", "'", ">", "<", "\0"s, "=", "\n", "x=", "/>", "\"",
-                                  std::string(3000, 'w')};
+    const std::string pieces[] = {
+        "a", "bc", " ", "'", ">", "<", "\0"s, "=", "\n", "x=", "/>", "\"", std::string(3000, 'w')};
     const auto attributesOf = [](const CXML& element)
     {
         std::string out;
