@@ -31,7 +31,6 @@ class CDxfWriter;
 // every other text, which then goes the general way.
 bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
 
-
 // Colour, line weight and line type of one entity; the layer is always the current layer.
 struct EntityStyle
 {
@@ -85,7 +84,7 @@ struct CRecordIndex
 
 class CConverter
 {
-public:
+  public:
     CConverter();
     ~CConverter();
     CConverter(const CConverter&) = delete;
@@ -158,8 +157,8 @@ public:
     void ReadNumberPair(std::string_view args, double& x, double& y);
     int ReadNumbers4(std::string_view args, double values[4]);
     int ReadNumbers6(std::string_view args, double values[6]);
-    int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc, int& sweep,
-                    double& x, double& y);
+    int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
+                    int& sweep, double& x, double& y);
     // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
     bool TakePlainArgs(std::string_view args, double* values, int count);
 
@@ -170,6 +169,15 @@ public:
     void ParsePath(const std::string& transform, std::string_view d, CPointList& points, int accumulate,
                    std::vector<CPolylinedata>* loops);
     void WriteSubpath(CPointList& points, const std::string& transform);
+    // The front of a stroked subpath too long to keep as points is counted (a first pass over the
+    // subpath) or written (the second); the last few points stay, for the end marker and the rest.
+    void PassSubpathFront(CPointList& points, const std::string& transform);
+    // The vertices of points[from, to) as the subpath writer makes them; false when a number is
+    // not writable.
+    bool SubpathVertices(const CPointList& points, std::size_t from, std::size_t to,
+                         const std::string& transform, std::vector<DxfVertex>& vertices) const;
+    bool SubpathWritable(const CPointList& points, std::size_t from, std::size_t to,
+                         const std::string& transform) const;
     double ScaleStrokeWidth(double width, const CMatrix& m) const;
     static int PointsEqual(const CPointData& a, const CPointData& b);
 
@@ -197,6 +205,10 @@ public:
     bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
     // The same for vertices whose numbers the caller has found writable (IsWritable) already.
     void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    // The same in parts, for a polyline too long to keep: its groups with the final vertex count,
+    // then the vertices, writable already, in as many calls as needed.
+    void BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style);
+    void AddLwPolylineVertices(const std::vector<DxfVertex>& vertices);
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
     EntityStyle OutlineStyle(const std::string& lineType) const;
@@ -204,31 +216,35 @@ public:
     EntityStyle FillStyle() const;
 
     // ---- entity emitters ---------------------------------------------------------------------
-    void WritePolylineElement(const std::string& transform, const std::string& points, const std::string& dash,
-                              int closed);
-    void WriteCircleElement(int fill, const std::string& transform, const std::string& cx, const std::string& cy,
-                            const std::string& r, const std::string& dash, int stroke);
-    void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx, const std::string& cy,
-                             const std::string& rx, const std::string& ry, const std::string& dash, int stroke);
+    void WritePolylineElement(const std::string& transform, const std::string& points,
+                              const std::string& dash, int closed);
+    void WriteCircleElement(int fill, const std::string& transform, const std::string& cx,
+                            const std::string& cy, const std::string& r, const std::string& dash, int stroke);
+    void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx,
+                             const std::string& cy, const std::string& rx, const std::string& ry,
+                             const std::string& dash, int stroke);
     void WriteLineElement(const std::string& transform, const std::string& x1, const std::string& y1,
                           const std::string& x2, const std::string& y2);
     // Points already mapped, SVG y direction.
-    void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start, double end);
+    void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start,
+                            double end);
     void WriteLineEntity(double x1, double y1, double x2, double y2);
     // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
     // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
     static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);
 
     // ---- text ----------------------------------------------------------------------------------
-    int WriteTextElement(const std::string& transform, const std::string& fontFamily, const std::string& fontSize,
-                         const std::string& content, const std::string& x, const std::string& y);
+    int WriteTextElement(const std::string& transform, const std::string& fontFamily,
+                         const std::string& fontSize, const std::string& content, const std::string& x,
+                         const std::string& y);
 
     // ---- rectangles ----------------------------------------------------------------------------
     void WriteRectElement(const std::string& transform, const std::string& x, const std::string& y,
-                          const std::string& width, const std::string& height, int fill, const std::string& rx,
-                          const std::string& ry);
+                          const std::string& width, const std::string& height, int fill,
+                          const std::string& rx, const std::string& ry);
     void WriteRoundedRect(const std::string& transform, const std::string& x, const std::string& y,
-                          const std::string& width, const std::string& height, int fill, double rx, double ry);
+                          const std::string& width, const std::string& height, int fill, double rx,
+                          double ry);
 
     // ---- symbol instances ----------------------------------------------------------------------
     void WriteUseOutline(const std::string& transform, const std::string& x, const std::string& y,
@@ -251,8 +267,8 @@ public:
     std::vector<CFontData> m_fonts;
     std::vector<CMarkdata> m_markers;
     std::array<CMatrix, kMatrixStackSize> m_matrixStack{};
-    int m_matrixDepth = 0;          // entries in use, 0..kMatrixStackSize
-    int m_matrixOverflow = 0;       // open groups beyond the stack; their transforms are not applied
+    int m_matrixDepth = 0;    // entries in use, 0..kMatrixStackSize
+    int m_matrixOverflow = 0; // open groups beyond the stack; their transforms are not applied
     int m_groupTransformSeen = 0;
     std::string m_lineType;
     std::string m_groupStyle;
@@ -277,6 +293,26 @@ public:
     std::vector<std::string> m_layerNames;
     std::string m_currentLayer = "0";
     std::vector<CSymble> m_symbols;
+
+    // A stroked subpath too long to keep as points (PassSubpathFront): it is read twice, first to
+    // count its vertices, which its polyline's groups give before them, then to write them.
+    struct CLongSubpath
+    {
+        enum class Pass
+        {
+            None,
+            Counting,
+            Writing
+        };
+        Pass pass = Pass::None;
+        std::size_t passed = 0;          // points counted or written, no longer in the list
+        std::size_t total = 0;           // Writing: the vertex count the first pass found
+        bool writable = true;            // Counting: so far; Writing: of the whole subpath
+        int closed = 0;                  // Writing: the closed flag the first pass found
+        bool begun = false;              // Writing: the polyline's groups are written
+        CPointData first, second, third; // transformed, for the start marker
+    };
+    CLongSubpath m_longSubpath;
 
     // Set while a marker's own geometry is drawn, so a marker never draws markers.
     int m_drawingMarker = 0;
