@@ -15,7 +15,7 @@ using namespace std::string_literals;
 // A fixed pseudo-random sequence, so that a failing round reads the same on every run.
 class CSequence
 {
-  public:
+public:
     explicit CSequence(unsigned seed) : m_seed(seed) {}
     // The next number below range.
     unsigned operator()(unsigned range)
@@ -24,7 +24,7 @@ class CSequence
         return (m_seed >> 16) % range;
     }
 
-  private:
+private:
     unsigned m_seed;
 };
 
@@ -491,8 +491,8 @@ TEST(XmlLoad, AttributesOfATagEqualAddingThemInTurn)
 TEST(XmlLoad, ValuesLeftInTheFileEqualThoseOfTheTagAlone)
 {
     CSequence next(2024u);
-    const std::string pieces[] = {
-        "a", "bc", " ", "'", ">", "<", "\0"s, "=", "\n", "x=", "/>", "\"", std::string(3000, 'w')};
+    const std::string pieces[] = {"a", "bc", " ", "'", ">", "<", "\0"s, "=", "\n", "x=", "/>", "\"",
+                                  std::string(3000, 'w')};
     const auto attributesOf = [](const CXML& element)
     {
         std::string out;

@@ -21,7 +21,7 @@
 
 class CDxfWriter : public DL_WriterA
 {
-  public:
+public:
     // Opens path for writing. An existing file is emptied only if it holds bytes: truncating an
     // empty file makes some file systems (ext4) write the whole new content back at close.
     CDxfWriter(const char* path, DL_Codes::version dxfVersion);
@@ -53,7 +53,7 @@ class CDxfWriter : public DL_WriterA
     // Flushes and closes the file; a write error shows in openFailed() afterwards.
     void close() const;
 
-  private:
+private:
     class CSink;
 
     // Room for `size` more bytes in the current block, handing the block over first if needed.

@@ -29,7 +29,7 @@ inline char* PutPositionText(char* out, double x, double y, int decimals)
 // widths, so the text is made once for each change of them.
 class CWidthText
 {
-  public:
+public:
     // The text for these widths (compared by their bits: -0.0 and 0.0 print differently).
     std::string_view For(const double (&widths)[2], int decimals)
     {
@@ -46,7 +46,7 @@ class CWidthText
         return {m_text, m_size};
     }
 
-  private:
+private:
     double m_widths[2] = {};
     std::size_t m_size = 0;
     char m_text[16 + 2 * (kDxfRealBufferSize + 1)];

@@ -20,7 +20,7 @@
 
 class CDxfWriter::CSink
 {
-  public:
+public:
     // Takes over the open file descriptor fd (-1: the file could not be opened).
     CSink(int fd, int decimals)
         : m_fd(fd), m_decimals(decimals), m_output(new char[orbelin::dxf::kOutputSize])
@@ -53,7 +53,7 @@ class CDxfWriter::CSink
     // Drains, ends the thread and closes the file; true when every byte reached it.
     bool Close();
 
-  private:
+private:
     void Start();
 
     void Run();

@@ -18,7 +18,7 @@ namespace orbelin
 // blocks from the heap. Not shared between threads.
 class CArena : public std::pmr::memory_resource
 {
-  public:
+public:
     // expectedBytes sizes the first block (a guess at what will be allocated; 0 for small use).
     explicit CArena(std::size_t expectedBytes = 0);
     ~CArena() override;
@@ -30,7 +30,7 @@ class CArena : public std::pmr::memory_resource
     // The bytes of all blocks taken so far, used or not.
     std::size_t Reserved() const { return m_reserved; }
 
-  private:
+private:
     struct CBlock
     {
         void* base;

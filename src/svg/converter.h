@@ -31,6 +31,7 @@ class CDxfWriter;
 // every other text, which then goes the general way.
 bool ReadPlainNumber(std::string_view text, double& value, std::size_t& end);
 
+
 // Colour, line weight and line type of one entity; the layer is always the current layer.
 struct EntityStyle
 {
@@ -84,7 +85,7 @@ struct CRecordIndex
 
 class CConverter
 {
-  public:
+public:
     CConverter();
     ~CConverter();
     CConverter(const CConverter&) = delete;
@@ -157,8 +158,8 @@ class CConverter
     void ReadNumberPair(std::string_view args, double& x, double& y);
     int ReadNumbers4(std::string_view args, double values[4]);
     int ReadNumbers6(std::string_view args, double values[6]);
-    int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
-                    int& sweep, double& x, double& y);
+    int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc, int& sweep,
+                    double& x, double& y);
     // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
     bool TakePlainArgs(std::string_view args, double* values, int count);
 
@@ -216,35 +217,31 @@ class CConverter
     EntityStyle FillStyle() const;
 
     // ---- entity emitters ---------------------------------------------------------------------
-    void WritePolylineElement(const std::string& transform, const std::string& points,
-                              const std::string& dash, int closed);
-    void WriteCircleElement(int fill, const std::string& transform, const std::string& cx,
-                            const std::string& cy, const std::string& r, const std::string& dash, int stroke);
-    void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx,
-                             const std::string& cy, const std::string& rx, const std::string& ry,
-                             const std::string& dash, int stroke);
+    void WritePolylineElement(const std::string& transform, const std::string& points, const std::string& dash,
+                              int closed);
+    void WriteCircleElement(int fill, const std::string& transform, const std::string& cx, const std::string& cy,
+                            const std::string& r, const std::string& dash, int stroke);
+    void WriteEllipseElement(int fill, const std::string& transform, const std::string& cx, const std::string& cy,
+                             const std::string& rx, const std::string& ry, const std::string& dash, int stroke);
     void WriteLineElement(const std::string& transform, const std::string& x1, const std::string& y1,
                           const std::string& x2, const std::string& y2);
     // Points already mapped, SVG y direction.
-    void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start,
-                            double end);
+    void WriteEllipseEntity(double cx, double cy, double ex, double ey, double ratio, double start, double end);
     void WriteLineEntity(double x1, double y1, double x2, double y2);
     // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
     // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
     static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);
 
     // ---- text ----------------------------------------------------------------------------------
-    int WriteTextElement(const std::string& transform, const std::string& fontFamily,
-                         const std::string& fontSize, const std::string& content, const std::string& x,
-                         const std::string& y);
+    int WriteTextElement(const std::string& transform, const std::string& fontFamily, const std::string& fontSize,
+                         const std::string& content, const std::string& x, const std::string& y);
 
     // ---- rectangles ----------------------------------------------------------------------------
     void WriteRectElement(const std::string& transform, const std::string& x, const std::string& y,
-                          const std::string& width, const std::string& height, int fill,
-                          const std::string& rx, const std::string& ry);
+                          const std::string& width, const std::string& height, int fill, const std::string& rx,
+                          const std::string& ry);
     void WriteRoundedRect(const std::string& transform, const std::string& x, const std::string& y,
-                          const std::string& width, const std::string& height, int fill, double rx,
-                          double ry);
+                          const std::string& width, const std::string& height, int fill, double rx, double ry);
 
     // ---- symbol instances ----------------------------------------------------------------------
     void WriteUseOutline(const std::string& transform, const std::string& x, const std::string& y,
@@ -267,8 +264,8 @@ class CConverter
     std::vector<CFontData> m_fonts;
     std::vector<CMarkdata> m_markers;
     std::array<CMatrix, kMatrixStackSize> m_matrixStack{};
-    int m_matrixDepth = 0;    // entries in use, 0..kMatrixStackSize
-    int m_matrixOverflow = 0; // open groups beyond the stack; their transforms are not applied
+    int m_matrixDepth = 0;          // entries in use, 0..kMatrixStackSize
+    int m_matrixOverflow = 0;       // open groups beyond the stack; their transforms are not applied
     int m_groupTransformSeen = 0;
     std::string m_lineType;
     std::string m_groupStyle;

@@ -20,7 +20,7 @@ class CXML;
 // that form in the arena of its element's tree.
 class CAttribute
 {
-  public:
+public:
     // As written in the tag, trimmed.
     std::string_view GetName() const { return {m_text, m_nameSize}; }
     // Between the quotes, exactly as written.
@@ -36,7 +36,7 @@ class CAttribute
         return {m_text + m_nameSize + kGap, m_valueSize};
     }
 
-  private:
+private:
     friend class CXML;
     // The distance from the end of the name to the value: the '=' and the quote.
     static constexpr std::size_t kGap = 2;
@@ -51,7 +51,7 @@ class CAttribute
 // element's arena; it is read like a vector and changed only through the element.
 class CAttributeList
 {
-  public:
+public:
     const CAttribute* begin() const { return m_data; }
     const CAttribute* end() const { return m_data + m_size; }
     std::size_t size() const { return m_size; }
@@ -62,7 +62,7 @@ class CAttributeList
     const CAttribute& front() const { return m_data[0]; }
     const CAttribute& back() const { return m_data[m_size - 1]; }
 
-  private:
+private:
     friend class CXML;
     CAttribute* m_data = nullptr;
     std::uint32_t m_size = 0;
@@ -71,7 +71,7 @@ class CAttributeList
 // The character data of an element. Most elements have none, so an empty text takes one pointer.
 class CElementText
 {
-  public:
+public:
     CElementText() = default;
     CElementText(const CElementText& other) { *this = other.str(); }
     CElementText& operator=(const CElementText& other)
@@ -114,7 +114,7 @@ class CElementText
     friend bool operator!=(const CElementText& a, std::string_view b) { return !(a == b); }
     friend std::ostream& operator<<(std::ostream& out, const CElementText& text) { return out << text.str(); }
 
-  private:
+private:
     static const std::string& Empty();
     std::unique_ptr<std::string> m_text;
 };
@@ -123,7 +123,7 @@ class CElementText
 // name takes 16 bytes and no allocation; a longer one lives on the heap.
 class CXmlName
 {
-  public:
+public:
     CXmlName() = default;
     explicit CXmlName(std::string_view name) { assign(name); }
     CXmlName(const CXmlName& other) { assign(other.view()); }
@@ -159,7 +159,7 @@ class CXmlName
     friend bool operator!=(const CXmlName& a, std::string_view b) { return a.view() != b; }
     friend std::ostream& operator<<(std::ostream& out, const CXmlName& name) { return out << name.view(); }
 
-  private:
+private:
     static constexpr std::size_t kLengthAt = 15;
     static constexpr char kOnHeap = 16;
     const char* Heap() const
@@ -190,7 +190,7 @@ using CXMLList = std::vector<std::unique_ptr<CXML, CXMLDeleter>>;
 // One element.
 class CXML
 {
-  public:
+public:
     // An element built by hand: the memory of its attributes comes from an arena of its own, made
     // when first needed.
     CXML() = default;
@@ -225,7 +225,7 @@ class CXML
     CAttributeList m_attributes;
     int m_bEndOfInput = 0;
 
-  private:
+private:
     friend struct CXMLDeleter;
     // The arena of this element's tree, made for an element built by hand on first need.
     orbelin::CArena& Memory();

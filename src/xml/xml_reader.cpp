@@ -260,9 +260,8 @@ void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string&
     {
         const std::size_t start = file.GetPosition();
         const std::string_view rest = file.Text().substr(start);
-        for (const auto& [opener, closer] :
-             {std::pair<std::string_view, std::string_view>{"!--", "-->"},
-              std::pair<std::string_view, std::string_view>{"![CDATA[", "]]>"}})
+        for (const auto& [opener, closer] : {std::pair<std::string_view, std::string_view>{"!--", "-->"},
+                                             std::pair<std::string_view, std::string_view>{"![CDATA[", "]]>"}})
         {
             if (rest.substr(0, opener.size()) != opener)
                 continue;
