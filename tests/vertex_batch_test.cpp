@@ -21,9 +21,8 @@ TEST(CDxfWriterTest, VerticesWriteAsTheLibraryGroupByGroup)
 {
     constexpr double kMinBulge = 1e-10;
     std::vector<DxfVertex> vertices;
-    const auto add = [&vertices](double x, double y, double w0, double w1, double bulge) {
-        vertices.push_back(DxfVertex{x, y, w0, w1, bulge});
-    };
+    const auto add = [&vertices](double x, double y, double w0, double w1, double bulge)
+    { vertices.push_back(DxfVertex{x, y, w0, w1, bulge}); };
     add(1.5, 2.5, 0.0, 0.0, 0.0);
     add(1.5, 2.5, 0.0, 0.0, 0.0);   // repeated
     add(1.5, 2.5, -0.0, 0.0, 0.0);  // the same but for the sign of a width

@@ -176,9 +176,8 @@ TEST(CDxfWriterTest, LongValuesCrossBlocks)
     const std::filesystem::path actualPath = ScratchDir() / "long-orbelin.dxf";
     const auto writeAll = [](const DL_WriterA& writer)
     {
-        for (const std::size_t size :
-             {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{131071}, std::size_t{131072},
-              std::size_t{300000}, std::size_t{1} << 21})
+        for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65535}, std::size_t{131071},
+                                       std::size_t{131072}, std::size_t{300000}, std::size_t{1} << 21})
         {
             std::string value(size, 'a');
             for (std::size_t i = 0; i < size; i += 997)
