@@ -200,11 +200,23 @@ void CDxfDocument::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return;
-    CDxfWriter& dw = *m_writer;
-    m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
+    BeginLwPolyline(vertices.size(), flags, style);
+    AddLwPolylineVertices(vertices);
+}
+
+void CDxfDocument::BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style)
+{
+    if (!m_writer || !m_dxf)
+        return;
+    m_dxf->writePolyline(*m_writer, DL_PolylineData(static_cast<int>(count), 0, 0, flags),
                          MakeAttributes(*this, style));
+}
+
+void CDxfDocument::AddLwPolylineVertices(const std::vector<DxfVertex>& vertices)
+{
     // Written group by group because the library's vertex writer leaves out the widths.
-    dw.Vertices(vertices, kMinBulge);
+    if (m_writer)
+        m_writer->Vertices(vertices, kMinBulge);
 }
 
 bool CDxfDocument::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)

@@ -125,6 +125,10 @@ class CDxfDocument
     bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
     // The same for vertices whose numbers the caller has found writable (IsWritable) already.
     void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    // The same in parts, for a polyline too long to keep: its groups with the final vertex count,
+    // then the vertices, writable already, in as many calls as needed.
+    void BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style);
+    void AddLwPolylineVertices(const std::vector<DxfVertex>& vertices);
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
     EntityStyle OutlineStyle(const std::string& lineType) const;
