@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
 const CXML* Target(const CXML& node)
 {
     for (const CAttribute& attribute : node.m_attributes)
-        if (attribute.m_strName == "t")
+        if (attribute.GetName() == "t")
             return &node;
     for (const auto& child : node.m_children)
         if (const CXML* found = Target(*child))

@@ -281,8 +281,8 @@ struct CSelector
 const CAttribute* FindAttribute(const CXML& element, std::string_view name)
 {
     const auto at = std::lower_bound(element.m_attributes.begin(), element.m_attributes.end(), name,
-                                     [](const CAttribute& a, std::string_view n) { return a.m_strName < n; });
-    return at != element.m_attributes.end() && at->m_strName == name ? &*at : nullptr;
+                                     [](const CAttribute& a, std::string_view n) { return a.GetName() < n; });
+    return at != element.m_attributes.end() && at->GetName() == name ? &*at : nullptr;
 }
 
 std::string_view AttributeValue(const CXML& element, std::string_view name, bool& present)
