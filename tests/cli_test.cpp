@@ -128,7 +128,7 @@ TEST(CliInfo, HelpAndVersionOnStdout)
 {
     CliRun run = Cli({"--help"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_TRUE(Contains(run.out, "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]"));
+    EXPECT_TRUE(Contains(run.out, "Usage: orbelin-convert [--fill | --no-fill] [--exact] INPUT.svg [OUTPUT.dxf]"));
     EXPECT_TRUE(run.err.empty());
 
     run = Cli({"in.svg", "--version"});
