@@ -413,19 +413,20 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
     const CXML* target = FindId(href.substr(1));
     if (target == nullptr || m_openUses.size() >= kMaxOpenUses)
         return;
-    // A use that reaches itself, through any chain, is not drawn.
+    // A use that reaches itself, through any chain or by standing inside what it names, is not
+    // drawn.
     for (const CXML* open : m_openUses)
-        if (open == target || open == &node)
+        if (open == target)
             return;
-    for (const CXML* above = target; above != nullptr; above = above->m_pParent)
-        if (above == &node)
+    for (const CXML* above = &node; above != nullptr; above = above->m_pParent)
+        if (above == target)
             return;
     CFrame placed = frame;
     CMatrix move;
     move.e = Length(node, "x", frame, CLengthAxis::X);
     move.f = Length(node, "y", frame, CLengthAxis::Y);
     placed.ctm = Multiply(frame.ctm, move);
-    m_openUses.push_back(&node);
+    m_openUses.push_back(target);
     const std::string_view tag = ExactTag(*target);
     if (tag == "symbol")
     {
@@ -693,7 +694,8 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
         ApplyMatrix(m, x, y);
         const double height = kHeightPerFontSize * style.fontSize * std::hypot(m.c, m.d);
         // After the y flip an SVG turn by +a (clockwise on screen) is a DXF turn by -a.
-        const double angle = std::atan2(-m.b, m.a);
+        // Adding 0 turns the -0 of an unturned text into 0.
+        const double angle = std::atan2(-m.b, m.a) + 0.0;
         std::string textStyle = style.fontFamily.empty() ? std::string() : cv.FontStyleFor(style.fontFamily);
         if (textStyle.empty())
             textStyle = "Standard";

@@ -54,6 +54,7 @@ class CExactReading final : public CSvgReading
     CStyleSheet m_sheet;
     CStyleEnvironment m_environment;
     std::unordered_map<std::string_view, const CXML*> m_ids;
+    // The elements the open use elements name, outermost first.
     std::vector<const CXML*> m_openUses;
     // Where the next text run starts when it names no x or y, in the text's user units.
     double m_penX = 0.0;
