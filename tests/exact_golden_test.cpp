@@ -108,6 +108,29 @@ TEST(ExactDrawingTest, TransformListPlacesEveryShape)
     EXPECT_NEAR(Real(entities[3], 21, 1), 120 - 45.0, 1e-6);
 }
 
+TEST(ExactDrawingTest, DeepNestingHasNoDepthLimit)
+{
+    const auto entities = ExactEntities("deep-nesting");
+    ASSERT_EQ(Types(entities), "HATCH HATCH");
+    // Sixty groups of translate(1,1): the corner (10, 10) at (70, 70), flipped in 100.
+    EXPECT_NEAR(Real(entities[0], 10, 1), 70.0, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 20, 1), 30.0, 1e-9);
+    // The rectangle after the groups is where it stands.
+    EXPECT_NEAR(Real(entities[1], 10, 1), 120.0, 1e-9);
+}
+
+TEST(ExactDrawingTest, PointListsFillAndStroke)
+{
+    const auto entities = ExactEntities("polyline-fill");
+    // The polygon filled, the polyline filled and stroked (open), the unstroked line not drawn.
+    ASSERT_EQ(Types(entities), "HATCH HATCH LWPOLYLINE LWPOLYLINE");
+    EXPECT_EQ(GroupValue(entities[0], 93), "3");
+    EXPECT_EQ(GroupValue(entities[2], 90), "3");
+    EXPECT_EQ(GroupValue(entities[2], 70), "0");
+    EXPECT_NEAR(Real(entities[2], 40), 0.5, 1e-9);
+    EXPECT_EQ(GroupValue(entities[3], 62), "1");
+}
+
 TEST(ExactDrawingTest, CirclesUnderTransformsKeepTheirTrueAxes)
 {
     const auto entities = ExactEntities("transform-ellipse");

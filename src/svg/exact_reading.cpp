@@ -559,14 +559,21 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
                 d += ',';
                 AppendNumber(d, ey);
             };
+            // Radii of half a side leave that side no straight part, and no empty edge.
+            const bool across = w > 2.0 * rx;
+            const bool down = h > 2.0 * ry;
             AppendPoint(d, 'M', x + rx, y);
-            AppendPoint(d, 'L', x + w - rx, y);
+            if (across)
+                AppendPoint(d, 'L', x + w - rx, y);
             arc(x + w, y + ry);
-            AppendPoint(d, 'L', x + w, y + h - ry);
+            if (down)
+                AppendPoint(d, 'L', x + w, y + h - ry);
             arc(x + w - rx, y + h);
-            AppendPoint(d, 'L', x + rx, y + h);
+            if (across)
+                AppendPoint(d, 'L', x + rx, y + h);
             arc(x, y + h - ry);
-            AppendPoint(d, 'L', x, y + ry);
+            if (down)
+                AppendPoint(d, 'L', x, y + ry);
             arc(x + rx, y);
         }
         else
