@@ -253,7 +253,7 @@ TEST(ExactDrawingTest, UseDrawsAnyElementOnceAndNeverItself)
 TEST(ExactDrawingTest, TextRunsAndContent)
 {
     const auto entities = ExactEntities("text");
-    ASSERT_EQ(Types(entities), "TEXT TEXT TEXT");
+    ASSERT_EQ(Types(entities), "TEXT TEXT TEXT TEXT TEXT");
     EXPECT_EQ(GroupValue(entities[0], 1), "Plain & simple \\U+263A");
     EXPECT_NEAR(Real(entities[0], 20), 100 - 32.0, 1e-9); // y 30 and dy 2
     EXPECT_NEAR(Real(entities[0], 40), 0.8 * 16, 1e-9);   // the initial font size
@@ -263,6 +263,11 @@ TEST(ExactDrawingTest, TextRunsAndContent)
     EXPECT_NEAR(Real(entities[2], 40), 8.0, 1e-9);
     EXPECT_EQ(GroupValue(entities[2], 62), "1");
     EXPECT_EQ(GroupValue(entities[1], 7), "Style-DejaVu Sans");
+    // text-anchor end and middle as the right and centre justification about the anchor point.
+    EXPECT_EQ(GroupValue(entities[0], 72), "0");
+    EXPECT_EQ(GroupValue(entities[3], 72), "2");
+    EXPECT_NEAR(Real(entities[3], 11), 190.0, 1e-9);
+    EXPECT_EQ(GroupValue(entities[4], 72), "1");
 }
 
 TEST(ExactDrawingTest, WithoutFillEntitiesShapesAreOutlinedInTheirFillColour)

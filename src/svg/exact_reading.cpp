@@ -287,11 +287,12 @@ void CExactReading::Walk(CXML& root, int n)
         }
         else
         {
+            // A size in percent of a window the file does not know falls back to the document's.
             CLengthContext context;
-            frame.viewportWidth =
-                ResolveLength(Attribute(root, "width"), context, CLengthAxis::X).value_or(cv.m_docWidth);
-            frame.viewportHeight =
-                ResolveLength(Attribute(root, "height"), context, CLengthAxis::Y).value_or(cv.m_docHeight);
+            const double w = ResolveLength(Attribute(root, "width"), context, CLengthAxis::X).value_or(0.0);
+            const double h = ResolveLength(Attribute(root, "height"), context, CLengthAxis::Y).value_or(0.0);
+            frame.viewportWidth = w > 0.0 ? w : cv.m_docWidth;
+            frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
         }
     }
     frame.style = ComputeStyle(root, frame.style, m_environment);
@@ -707,7 +708,10 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
         if (textStyle.empty())
             textStyle = "Standard";
         if (height > 0.0)
-            cv.WriteTextEntity(x, cv.m_docHeight - y, height, angle, content, textStyle);
+            cv.WriteTextEntity(x, cv.m_docHeight - y, height, angle, content, textStyle,
+                               style.textAnchor == CTextAnchor::Middle ? 1
+                               : style.textAnchor == CTextAnchor::End  ? 2
+                                                                       : 0);
     }
     m_penX += kAdvancePerFontSize * style.fontSize * static_cast<double>(content.size());
     for (const auto& child : node.m_children)
