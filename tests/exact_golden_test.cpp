@@ -122,8 +122,9 @@ TEST(ExactDrawingTest, DeepNestingHasNoDepthLimit)
 TEST(ExactDrawingTest, PointListsFillAndStroke)
 {
     const auto entities = ExactEntities("polyline-fill");
-    // The polygon filled, the polyline filled and stroked (open), the unstroked line not drawn.
-    ASSERT_EQ(Types(entities), "HATCH HATCH LWPOLYLINE LWPOLYLINE");
+    // The polygon filled, the polyline filled and stroked (open), the unstroked line not drawn, the
+    // stroked one a LINE.
+    ASSERT_EQ(Types(entities), "HATCH HATCH LWPOLYLINE LINE");
     EXPECT_EQ(GroupValue(entities[0], 93), "3");
     EXPECT_EQ(GroupValue(entities[2], 90), "3");
     EXPECT_EQ(GroupValue(entities[2], 70), "0");

@@ -520,15 +520,15 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     {
         if (!frame.style.StrokeDrawn())
             return;
+        // A LINE, as in the default reading: it has no width to carry the stroke's.
         HandOver(frame);
-        std::string d;
-        AppendPoint(d, 'M', length("x1", CLengthAxis::X), length("y1", CLengthAxis::Y));
-        AppendPoint(d, 'L', length("x2", CLengthAxis::X), length("y2", CLengthAxis::Y));
-        CExactStyle strokeOnly = frame.style;
-        strokeOnly.fill.drawn = false;
-        CFrame lineFrame = frame;
-        lineFrame.style = strokeOnly;
-        DrawPathData(d, lineFrame);
+        double x1 = length("x1", CLengthAxis::X);
+        double y1 = length("y1", CLengthAxis::Y);
+        double x2 = length("x2", CLengthAxis::X);
+        double y2 = length("y2", CLengthAxis::Y);
+        ApplyMatrix(frame.ctm, x1, y1);
+        ApplyMatrix(frame.ctm, x2, y2);
+        m_converter.WriteLineEntity(x1, y1, x2, y2);
     }
     else if (tag == "rect")
     {
