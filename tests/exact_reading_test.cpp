@@ -303,4 +303,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TextContentCase{"PreserveSpace", "a\n\tb", true, "a  b"}),
     [](const auto& testInfo) { return CaseName(testInfo.param.name); });
 
+TEST(StyleElementTextTest, FromTheFileBytesWithCdataUnwrapped)
+{
+    const std::vector<std::string> texts = StyleElementTexts(
+        "<svg><styles>no</styles><style type=\"text/css\"><![CDATA[\n.st0{fill:red}\n]]></style>"
+        "<style/><style>rect { fill: blue }</style><style>a{}<![CDATA[b{}]]>c{}<![CDATA[unclosed");
+    const std::vector<std::string> expected = {"\n.st0{fill:red}\n", "rect { fill: blue }",
+                                               "a{}b{}c{}unclosed"};
+    EXPECT_EQ(texts, expected);
+}
+
 } // namespace

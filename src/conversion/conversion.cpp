@@ -215,7 +215,7 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     // The reading is chosen here, once; it may add table records before the frame is written.
     const std::unique_ptr<CSvgReading> reading = MakeSvgReading(
         request.exactSvg, converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone));
-    reading->Prepare(root);
+    reading->Prepare(root, file.Text());
     report(15, kWalkStart);
     if (cancelled())
         return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());

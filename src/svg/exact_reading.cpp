@@ -223,9 +223,48 @@ const CXML* CExactReading::FindId(std::string_view id) const
     return found == m_ids.end() ? nullptr : found->second;
 }
 
-void CExactReading::Prepare(const CXML& root)
+std::vector<std::string> StyleElementTexts(std::string_view fileText)
+{
+    std::vector<std::string> texts;
+    std::size_t at = 0;
+    while ((at = fileText.find("<style", at)) != std::string_view::npos)
+    {
+        at += 6;
+        if (at < fileText.size() && fileText[at] != '>' && !orbelin::IsSpace(fileText[at]))
+            continue; // <styles>, <style-sheet>: another element
+        const std::size_t open = fileText.find('>', at);
+        if (open == std::string_view::npos)
+            break;
+        if (fileText[open - 1] == '/')
+        {
+            at = open;
+            continue;
+        }
+        std::size_t close = fileText.find("</style", open);
+        if (close == std::string_view::npos)
+            close = fileText.size();
+        std::string_view body = fileText.substr(open + 1, close - open - 1);
+        std::string text;
+        for (std::size_t cdata; (cdata = body.find("<![CDATA[")) != std::string_view::npos;)
+        {
+            text.append(body.substr(0, cdata));
+            body.remove_prefix(cdata + 9);
+            const std::size_t end = body.find("]]>");
+            text.append(body.substr(0, end));
+            body.remove_prefix(end == std::string_view::npos ? body.size() : end + 3);
+        }
+        text.append(body);
+        texts.push_back(std::move(text));
+        at = close;
+    }
+    return texts;
+}
+
+void CExactReading::Prepare(const CXML& root, std::string_view fileText)
 {
     CConverter& cv = m_converter;
+    for (const std::string& text : StyleElementTexts(fileText))
+        m_sheet.AddText(text);
     std::vector<const CXML*> pending{&root};
     std::vector<CCssDeclaration> declarations;
     while (!pending.empty())
@@ -233,9 +272,7 @@ void CExactReading::Prepare(const CXML& root)
         const CXML* node = pending.back();
         pending.pop_back();
         const std::string_view tag = ExactTag(*node);
-        if (tag == "style")
-            m_sheet.AddText(node->m_strText);
-        else if (tag == "marker")
+        if (tag == "marker")
             cv.CollectDefinition(*node);
         for (const CAttribute& attribute : node->m_attributes)
         {

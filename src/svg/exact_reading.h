@@ -20,7 +20,7 @@ class CExactReading final : public CSvgReading
   public:
     CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
                   CElementWalker::ElementSink elementDone);
-    void Prepare(const CXML& root) override;
+    void Prepare(const CXML& root, std::string_view fileText) override;
     void Walk(CXML& root, int n) override;
 
     // What an element's children inherit.
@@ -60,6 +60,10 @@ class CExactReading final : public CSvgReading
     double m_penX = 0.0;
     double m_penY = 0.0;
 };
+
+// The texts of the file's style elements in document order, CDATA sections unwrapped: read from the
+// file's bytes, as the tree keeps no CDATA.
+std::vector<std::string> StyleElementTexts(std::string_view fileText);
 
 // The element's tag without an "svg:" prefix.
 std::string_view ExactTag(const CXML& node);

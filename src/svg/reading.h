@@ -6,6 +6,8 @@
 
 #include "svg/walker.h"
 
+#include <string_view>
+
 class CXML;
 
 class CSvgReading
@@ -13,8 +15,9 @@ class CSvgReading
   public:
     virtual ~CSvgReading() = default;
     // Runs before the document frame is written: whatever the tables must hold (line types, text
-    // styles) that the reading finds beyond the raw-text scan.
-    virtual void Prepare(const CXML& root) = 0;
+    // styles) that the reading finds beyond the raw-text scan. fileText is the whole input, for what
+    // the tolerant tree does not keep.
+    virtual void Prepare(const CXML& root, std::string_view fileText) = 0;
     // The walk over the tree, writing the entities; n as for CElementWalker::WalkElement.
     virtual void Walk(CXML& root, int n) = 0;
 };

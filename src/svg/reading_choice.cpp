@@ -14,7 +14,7 @@ class CDefaultReading final : public CSvgReading
         : m_walker(converter, std::move(progress), std::move(elementDone))
     {
     }
-    void Prepare(const CXML&) override {}
+    void Prepare(const CXML&, std::string_view) override {}
     void Walk(CXML& root, int n) override { m_walker.WalkElement(root, n); }
 
   private:
