@@ -214,7 +214,7 @@ TEST(ExactDrawingTest, PaintsInEveryForm)
 TEST(ExactDrawingTest, LengthsWithUnits)
 {
     const auto entities = ExactEntities("lengths");
-    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH CIRCLE");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH CIRCLE LWPOLYLINE");
     const double mm = 96 / 25.4;
     EXPECT_NEAR(Real(entities[0], 10, 1), 2 * mm, 1e-9);
     EXPECT_NEAR(Real(entities[0], 11, 1), 2 * mm + 10 * mm, 1e-9);
@@ -222,7 +222,9 @@ TEST(ExactDrawingTest, LengthsWithUnits)
     EXPECT_NEAR(Real(entities[2], 10, 1), 120.0, 1e-9); // 12em at 10
     EXPECT_NEAR(Real(entities[3], 10, 1), 10.0, 1e-9);  // 5% of 200
     EXPECT_NEAR(Real(entities[4], 10), 170.0, 1e-9);
-    EXPECT_NEAR(Real(entities[4], 40), 0.1 * std::sqrt((200.0 * 200 + 100.0 * 100) / 2), 1e-9);
+    const double diagonal = std::sqrt((200.0 * 200 + 100.0 * 100) / 2);
+    EXPECT_NEAR(Real(entities[4], 40), 0.1 * diagonal, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 40), 0.01 * diagonal, 1e-9); // a stroke width of 1%
 }
 
 TEST(ExactDrawingTest, NestedViewportsScaleTheirContent)

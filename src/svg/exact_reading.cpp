@@ -332,7 +332,7 @@ void CExactReading::Walk(CXML& root, int n)
             frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
         }
     }
-    frame.style = ComputeStyle(root, frame.style, m_environment);
+    frame.style = StyleOf(root, frame);
     if (frame.style.displayNone || frame.style.opacity <= 0.0)
         return;
     if (m_elementDone)
@@ -391,7 +391,7 @@ void CExactReading::Visit(const CXML& node, const CFrame& parent, int depth, int
         return;
 
     CFrame frame;
-    frame.style = ComputeStyle(node, parent.style, m_environment);
+    frame.style = StyleOf(node, parent);
     if (frame.style.displayNone || frame.style.opacity <= 0.0)
         return;
     frame.viewportWidth = parent.viewportWidth;
@@ -469,7 +469,7 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
     if (tag == "symbol")
     {
         CFrame inner = placed;
-        inner.style = ComputeStyle(*target, placed.style, m_environment);
+        inner.style = StyleOf(*target, placed);
         if (!inner.style.displayNone && inner.style.opacity > 0.0)
         {
             const double w = Length(node, "width", frame, CLengthAxis::X, frame.viewportWidth);
@@ -491,6 +491,14 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
         Visit(*target, placed, depth + 1, 0);
     }
     m_openUses.pop_back();
+}
+
+CExactStyle CExactReading::StyleOf(const CXML& node, const CFrame& parent)
+{
+    // Percentages of the element's properties are of the viewport it stands in.
+    m_environment.viewportWidth = parent.viewportWidth;
+    m_environment.viewportHeight = parent.viewportHeight;
+    return ComputeStyle(node, parent.style, m_environment);
 }
 
 void CExactReading::HandOver(const CFrame& frame)

@@ -41,6 +41,8 @@ class CExactReading final : public CSvgReading
     void DrawPathData(std::string_view d, const CFrame& frame);
     void DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame);
     void DrawText(const CXML& node, std::string_view tag, const CFrame& frame);
+    // The node's computed style under parent.
+    CExactStyle StyleOf(const CXML& node, const CFrame& parent);
     // Puts the frame's paint, stroke width, layer and matrix where the emitters read them.
     void HandOver(const CFrame& frame);
     std::string LineTypeOf(const CFrame& frame) const;
