@@ -132,6 +132,30 @@ TEST(ExactDrawingTest, PointListsFillAndStroke)
     EXPECT_EQ(GroupValue(entities[3], 62), "1");
 }
 
+TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
+{
+    const auto entities = ExactEntities("path-grammar");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    // The T after a line is drawn, as a straight line to (80, 30).
+    const std::vector<double> xs = GroupReals(entities[0], 10);
+    ASSERT_GE(xs.size(), 3u);
+    EXPECT_NEAR(xs.back(), 80.0, 1e-9);
+    for (const double y : GroupReals(entities[0], 20))
+        EXPECT_NEAR(y, 70.0, 1e-5); // quadratic samples are single precision
+    // The S after a line has the current point as its first control point: the cubic (40, 80),
+    // (40, 80), (60, 60), (80, 80) rises 60 (1 - t) t^2, at most 80 / 9 at t = 2/3 (mirroring
+    // nothing and starting towards (60, 60) would rise 15).
+    double highest = 0.0;
+    for (const double y : GroupReals(entities[1], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 100 - 80 + 80.0 / 9, 0.2);
+    // A radius of 5 for a chord of 90 is scaled to 45: a half circle reaching y 5 (95 flipped).
+    highest = 0.0;
+    for (const double y : GroupReals(entities[2], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 95.0, 0.5);
+}
+
 TEST(ExactDrawingTest, CirclesUnderTransformsKeepTheirTrueAxes)
 {
     const auto entities = ExactEntities("transform-ellipse");
