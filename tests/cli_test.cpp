@@ -128,7 +128,8 @@ TEST(CliInfo, HelpAndVersionOnStdout)
 {
     CliRun run = Cli({"--help"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_TRUE(Contains(run.out, "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]"));
+    EXPECT_TRUE(
+        Contains(run.out, "Usage: orbelin-convert [--fill | --no-fill] [--exact] INPUT.svg [OUTPUT.dxf]"));
     EXPECT_TRUE(run.err.empty());
 
     run = Cli({"in.svg", "--version"});
@@ -164,6 +165,22 @@ TEST(CliConvert, FillOptionReachesTheConversion)
     ASSERT_EQ(Cli({(folder / "in.svg").string(), "--fill", (folder / "on.dxf").string()}).code, 0);
     EXPECT_FALSE(Contains(ReadFile(folder / "off.dxf"), "HATCH"));
     EXPECT_TRUE(Contains(ReadFile(folder / "on.dxf"), "HATCH"));
+}
+
+TEST(CliConvert, ExactOptionReachesEveryConversion)
+{
+    // A hidden group: drawn by the default reading, left out by the exact one, in a batch as well.
+    const fs::path folder = Folder("exact");
+    const std::string svg =
+        R"(<svg height="10"><g display="none"><line x1="0" y1="0" x2="5" y2="5" stroke="red"/></g></svg>)";
+    WriteFile(folder / "a.svg", svg);
+    WriteFile(folder / "b.svg", svg);
+    ASSERT_EQ(Cli({(folder / "a.svg").string(), (folder / "default.dxf").string()}).code, 0);
+    EXPECT_TRUE(Contains(ReadFile(folder / "default.dxf"), "\nLINE\n"));
+    ASSERT_EQ(Cli({"--exact", "--quiet", (folder / "a.svg").string(), (folder / "b.svg").string()}).code, 0);
+    EXPECT_FALSE(Contains(ReadFile(folder / "a.dxf"), "\nLINE\n"));
+    EXPECT_FALSE(Contains(ReadFile(folder / "b.dxf"), "\nLINE\n"));
+    EXPECT_TRUE(Contains(Cli({"--help"}).out, "--exact"));
 }
 
 struct FailureCase

@@ -33,6 +33,7 @@ namespace
 const QString kAppName = QStringLiteral("Orbelin");
 const QString kProfileKey = QStringLiteral("Local AppWizard-Generated Applications");
 const QString kFillOptionKey = QStringLiteral("Orbelin/FillOption");
+const QString kExactSvgKey = QStringLiteral("Orbelin/ExactSvg");
 const QString kQuestionCaption = QStringLiteral("Tessaro SVG to DXF");
 const QString kQuestion =
     QStringLiteral("Convert finished, do you need to open the output folder now? \nOutput folder is");
@@ -103,6 +104,7 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
 
     QSettings profile(kProfileKey, kAppName);
     m_fillOption = profile.value(kFillOptionKey, 1).toInt();
+    m_exactSvg = profile.value(kExactSvgKey, 0).toInt();
 
     setWindowTitle(kAppName);
     setWindowIcon(OrbelinIcon());
@@ -130,6 +132,7 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     m_progress->SetPos(0);
 
     m_fill->setChecked(m_fillOption != 0);
+    m_exact->setChecked(m_exactSvg != 0);
     // The paths of the last conversion, so that a drawing revised in another program is converted
     // again with one click.
     m_input->setText(profile.value(kLastInputKey).toString());
@@ -152,6 +155,7 @@ COrbelinDlg::~COrbelinDlg()
     m_run = nullptr;
     QSettings profile(kProfileKey, kAppName);
     profile.setValue(kFillOptionKey, m_fillOption);
+    profile.setValue(kExactSvgKey, m_exactSvg);
 }
 
 void COrbelinDlg::CreateControls()
@@ -183,6 +187,9 @@ void COrbelinDlg::CreateControls()
     m_fill = new QCheckBox(tr("Output fill entities"), this);
     m_fill->setObjectName(QStringLiteral("fillOption"));
     Place(m_fill, 83, 137, 73, 10, kFixed);
+    m_exact = new QCheckBox(tr("Exact SVG geometry"), this);
+    m_exact->setObjectName(QStringLiteral("exactSvg"));
+    Place(m_exact, 83, 146, 90, 9, kFixed);
 
     // The line goes first so that the bar, while shown, lies over it.
     Place(EtchedLine(this), 0, 166, kDesignWidth, 1, kStretchX | kMoveY);
@@ -204,6 +211,7 @@ void COrbelinDlg::CreateControls()
     connect(m_browseInput, &QPushButton::clicked, this, &COrbelinDlg::OnBrowseInput);
     connect(m_browseOutput, &QPushButton::clicked, this, &COrbelinDlg::OnBrowseOutput);
     connect(m_fill, &QCheckBox::clicked, this, &COrbelinDlg::OnFillOption);
+    connect(m_exact, &QCheckBox::clicked, this, &COrbelinDlg::OnExactSvg);
     connect(m_convert, &QPushButton::clicked, this, &COrbelinDlg::OnConvert);
     connect(m_cancel, &QPushButton::clicked, this, &COrbelinDlg::reject);
     connect(m_input, &QLineEdit::textEdited, this, &COrbelinDlg::OnInputEdited);
@@ -330,6 +338,7 @@ void COrbelinDlg::OnConvert()
     request.inputPath = m_inputPath;
     request.outputPath = m_outputPath;
     request.fillOption = m_fillOption != 0;
+    request.exactSvg = m_exactSvg != 0;
     request.detailedProgress = true;
     StartRun({request}, false);
 }
@@ -374,6 +383,7 @@ void COrbelinDlg::ConvertBatch(const QStringList& inputs)
         request.inputPath = ToPath(row.input);
         request.outputPath = ToPath(row.output);
         request.fillOption = m_fillOption != 0;
+        request.exactSvg = m_exactSvg != 0;
         request.detailedProgress = true;
         jobs.push_back(request);
     }
@@ -409,7 +419,7 @@ void COrbelinDlg::StartRun(std::vector<ConversionRequest> jobs, bool batch)
 void COrbelinDlg::SetInputsEnabled(bool enabled)
 {
     for (QWidget* widget : std::initializer_list<QWidget*>{m_input, m_browseInput, m_output, m_browseOutput,
-                                                           m_fill, m_menuButton, m_convert})
+                                                           m_fill, m_exact, m_menuButton, m_convert})
         widget->setEnabled(enabled);
 }
 
@@ -651,6 +661,11 @@ void COrbelinDlg::OnBrowseOutput()
 void COrbelinDlg::OnFillOption()
 {
     m_fillOption = m_fillOption == 0 ? 1 : 0;
+}
+
+void COrbelinDlg::OnExactSvg()
+{
+    m_exactSvg = m_exactSvg == 0 ? 1 : 0;
 }
 
 void COrbelinDlg::OnMenuCommand(int command)

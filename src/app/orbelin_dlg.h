@@ -37,6 +37,8 @@ class COrbelinDlg : public QDialog
     ~COrbelinDlg() override;
 
     int FillOption() const { return m_fillOption; }
+    // 1 when drawings are read by the exact SVG rules; saved beside the fill option.
+    int ExactSvg() const { return m_exactSvg; }
     // Moves the value into the progress bar: shown while below 100, hidden at 100.
     void ShowProgress(int percent);
     // The help file next to the executable.
@@ -82,6 +84,7 @@ class COrbelinDlg : public QDialog
     void OnBrowseInput();
     void OnBrowseOutput();
     void OnFillOption();
+    void OnExactSvg();
     void OnMenuCommand(int command);
     void OnHelpCommand();
     void OnAboutCommand();
@@ -109,6 +112,7 @@ class COrbelinDlg : public QDialog
     std::string m_inputPath;
     std::string m_outputPath;
     int m_fillOption = 1;
+    int m_exactSvg = 0;
     // Outputs that may be replaced without a question: those the Save As dialog returned in this run
     // (it has asked already) and those this window wrote in this run. Absolute paths.
     QStringList m_mayReplace;
@@ -133,6 +137,7 @@ class COrbelinDlg : public QDialog
     QLineEdit* m_output = nullptr;
     QPushButton* m_browseOutput = nullptr;
     QCheckBox* m_fill = nullptr;
+    QCheckBox* m_exact = nullptr;
     CTextProgressCtrl* m_progress = nullptr;
     CCoolBtn* m_menuButton = nullptr;
     QPushButton* m_convert = nullptr;

@@ -26,12 +26,14 @@ constexpr int kExitUsage = 2;
 constexpr int kMostJobs = 256;
 
 const char* const kUsage =
-    "Usage: orbelin-convert [--fill | --no-fill] INPUT.svg [OUTPUT.dxf]\n"
+    "Usage: orbelin-convert [--fill | --no-fill] [--exact] INPUT.svg [OUTPUT.dxf]\n"
     "       orbelin-convert [options] [--output-dir DIR] INPUT...\n"
     "Converts SVG drawings into ASCII DXF drawings (AutoCAD 2000).\n"
     "\n"
     "  --fill             write filled shapes as solid hatches (default)\n"
     "  --no-fill          write outlines only\n"
+    "  --exact            read the drawing as browsers do (styles by scope, style sheets, every\n"
+    "                     transform, hidden elements left out, units)\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -49,6 +51,7 @@ const char* const kUsage =
 struct Options
 {
     bool fill = true;
+    bool exact = false;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -219,12 +222,13 @@ private:
     bool m_open = false;
 };
 
-ConversionResult ConvertOne(const Job& job, bool fill, const ProgressSink& progress)
+ConversionResult ConvertOne(const Job& job, const Options& options, const ProgressSink& progress)
 {
     ConversionRequest request;
     request.inputPath = job.input;
     request.outputPath = job.output;
-    request.fillOption = fill;
+    request.fillOption = options.fill;
+    request.exactSvg = options.exact;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -293,6 +297,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             options.fill = true;
         else if (name == "--no-fill")
             options.fill = false;
+        else if (name == "--exact")
+            options.exact = true;
         else if (name == "--quiet" || name == "-q")
             options.quiet = true;
         else if (name == "--recursive" || name == "-r")
@@ -334,7 +340,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         for (std::size_t i = next++; i < jobs.size(); i = next++)
         {
             results[i] =
-                ConvertOne(jobs[i], options.fill, [&line, i](int percent) { line.Report(i, percent); });
+                ConvertOne(jobs[i], options, [&line, i](int percent) { line.Report(i, percent); });
             if (!results[i].ok())
                 line.Say("orbelin-convert: " + results[i].message +
                          (results[i].reason.empty() ? "" : ": " + results[i].reason));

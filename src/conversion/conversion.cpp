@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "svg/converter.h"
+#include "svg/reading_choice.h"
 #include "svg/walker.h"
 #include "xml/input_file.h"
 #include "xml/xml.h"
@@ -177,6 +178,18 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     converter.CollectLayerNames(root);
     const unsigned long expectedHandles = ExpectedHandles(root);
     const std::size_t treeBytes = detailed ? TreeBytes(root) : 0;
+    std::size_t walkedBytes = 0;
+    CElementWalker::ElementSink elementDone;
+    if (detailed)
+        elementDone = [&](const CXML& element)
+        {
+            walkedBytes += OwnBytes(element);
+            course.Between(kWalkStart, kWalkEnd, walkedBytes, treeBytes);
+        };
+    // The reading is chosen here, once; it may add table records before the frame is written.
+    const std::unique_ptr<CSvgReading> reading = MakeSvgReading(
+        request.exactSvg, converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone));
+    reading->Prepare(root, file.Text());
     report(15, kWalkStart);
     if (cancelled())
         return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());
@@ -198,17 +211,7 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     const unsigned long firstEntityHandle = converter.NextHandle();
 
     converter.m_cancel = request.cancel;
-    std::size_t walkedBytes = 0;
-    CElementWalker::ElementSink elementDone;
-    if (detailed)
-        elementDone = [&](const CXML& element)
-        {
-            walkedBytes += OwnBytes(element);
-            course.Between(kWalkStart, kWalkEnd, walkedBytes, treeBytes);
-        };
-    CElementWalker walker(
-        converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone));
-    walker.WalkElement(root, detailed ? 0 : static_cast<int>(root.m_children.size()));
+    reading->Walk(root, detailed ? 0 : static_cast<int>(root.m_children.size()));
     result.entities = converter.NextHandle() - firstEntityHandle;
     // The tree is taken down while the writer still formats the last groups, not after it.
     root.Clear();

@@ -12,6 +12,9 @@ struct ConversionRequest
     std::string inputPath;  // kStandardStream: standard input
     std::string outputPath; // kStandardStream: standard output
     bool fillOption = true; // "Output fill entities"
+    // Reads the drawing by the SVG rules (scoped styles, whole transform lists, visibility, units)
+    // instead of the document-order reading; the output conventions stay the same.
+    bool exactSvg = false;
     // Set from another thread to stop the run: looked at between the stages, between elements and
     // before the file is finished. A stopped run writes no output and leaves an existing one as it was.
     const std::atomic<bool>* cancel = nullptr;

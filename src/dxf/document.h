@@ -143,8 +143,9 @@ class CDxfDocument
     // Centre in DXF coordinates; nothing when a number is not writable.
     void WriteCircleEntity(double cx, double cy, double radius, const std::string& lineType);
     // A single-line text at (x, y) in DXF coordinates; its content is made safe for one group value.
+    // horizontalAlignment is the TEXT justification (0 left, 1 centre, 2 right) about (x, y).
     void WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
-                         const std::string& style);
+                         const std::string& style, int horizontalAlignment = 0);
     // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
     // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
     static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);

@@ -125,11 +125,13 @@ std::string EncodeContent(std::string_view content)
 } // namespace
 
 void CDxfDocument::WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
-                                   const std::string& style)
+                                   const std::string& style, int horizontalAlignment)
 {
     if (!m_writer || !IsWritable(x) || !IsWritable(y) || !IsWritable(height))
         return;
-    const DL_TextData data(x, y, 0.0, x, y, 0.0, height, kWidthFactor, 0, 0, 0, EncodeContent(content), style,
-                           angle);
+    // A justified text is placed by its alignment point; the insertion point is the same one, which
+    // CAD programs recompute from the glyphs.
+    const DL_TextData data(x, y, 0.0, x, y, 0.0, height, kWidthFactor, 0, std::clamp(horizontalAlignment, 0, 2), 0,
+                           EncodeContent(content), style, angle);
     m_dxf->writeText(*m_writer, data, MakeAttributes(*this, OutlineStyle(m_lineType)));
 }

@@ -142,4 +142,14 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
         CPointData first, second, third; // transformed, for the start marker
     };
     CLongSubpath m_longSubpath;
+    // How a smooth curve (S, T) begins when the step before it was no curve of its kind: as the
+    // drawing has always been read (S mirrors nothing and starts towards its second control point,
+    // T is dropped), or by the path grammar (the control point is the current point, so T draws
+    // its straight line).
+    enum class CSmoothStart
+    {
+        AsRead,
+        ByGrammar
+    };
+    CSmoothStart m_smoothStart = CSmoothStart::AsRead;
 };

@@ -253,6 +253,11 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
                         x1 = 2.0 * px - m_lastControlX;
                         y1 = 2.0 * py - m_lastControlY;
                     }
+                    else if (m_smoothStart == CSmoothStart::ByGrammar)
+                    {
+                        x1 = px;
+                        y1 = py;
+                    }
                     else
                     {
                         x1 = x2;
@@ -296,12 +301,13 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
                 double x = 0.0;
                 double y = 0.0;
                 ReadNumberPair(args, x, y);
-                if (!IsOneOf(m_lastCommand, "QqTt"))
+                const bool follows = IsOneOf(m_lastCommand, "QqTt");
+                if (!follows && m_smoothStart != CSmoothStart::ByGrammar)
                 {
                     break;
                 }
-                const double cx = 2.0 * px - m_lastControlX;
-                const double cy = 2.0 * py - m_lastControlY;
+                const double cx = follows ? 2.0 * px - m_lastControlX : px;
+                const double cy = follows ? 2.0 * py - m_lastControlY : py;
                 FlattenQuadratic(px, py, cx, cy, x + ox, y + oy, points);
                 m_lastControlX = cx;
                 m_lastControlY = cy;

@@ -259,6 +259,8 @@ class GuiTest : public QObject
     void cancelledBrowsingChangesNothing();
     void fillOptionIsStoredAtExit_data();
     void fillOptionIsStoredAtExit();
+    void exactSvgIsStoredAtExit_data();
+    void exactSvgIsStoredAtExit();
     void missingPathIsReported_data();
     void missingPathIsReported();
     void unwritableOutputLeavesBarAt15();
@@ -447,6 +449,46 @@ void GuiTest::fillOptionIsStoredAtExit()
     m_dialog.reset();
     QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
     QCOMPARE(profile.value(QStringLiteral("Orbelin/FillOption")).toInt(), saved);
+}
+
+void GuiTest::exactSvgIsStoredAtExit_data()
+{
+    QTest::addColumn<int>("stored"); // -1: nothing stored yet
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<bool>("checkedAtStart");
+    QTest::addColumn<int>("saved");
+    QTest::newRow("default off, untouched") << -1 << 0 << false << 0;
+    QTest::newRow("default off, one click") << -1 << 1 << false << 1;
+    QTest::newRow("stored on, one click") << 1 << 1 << true << 0;
+    QTest::newRow("stored on, two clicks") << 1 << 2 << true << 1;
+}
+
+// The exact reading is saved under its own key, beside the fill option and independent of it.
+void GuiTest::exactSvgIsStoredAtExit()
+{
+    QFETCH(int, stored);
+    QFETCH(int, clicks);
+    QFETCH(bool, checkedAtStart);
+    QFETCH(int, saved);
+    if (stored >= 0)
+    {
+        QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+        profile.setValue(QStringLiteral("Orbelin/ExactSvg"), stored);
+    }
+    m_dialog = MakeDialog();
+    auto* check = m_dialog->findChild<QCheckBox*>(QStringLiteral("exactSvg"));
+    QVERIFY(check != nullptr);
+    QCOMPARE(check->text(), QStringLiteral("Exact SVG geometry"));
+    QCOMPARE(check->isChecked(), checkedAtStart);
+    const bool fillAtStart = m_dialog->findChild<QCheckBox*>(QStringLiteral("fillOption"))->isChecked();
+    for (int i = 0; i < clicks; ++i)
+        QTest::mouseClick(check, Qt::LeftButton);
+    QCOMPARE(check->isChecked(), saved != 0);
+    QCOMPARE(m_dialog->ExactSvg(), saved);
+    QCOMPARE(m_dialog->findChild<QCheckBox*>(QStringLiteral("fillOption"))->isChecked(), fillAtStart);
+    m_dialog.reset();
+    QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+    QCOMPARE(profile.value(QStringLiteral("Orbelin/ExactSvg")).toInt(), saved);
 }
 
 void GuiTest::missingPathIsReported_data()

@@ -53,7 +53,7 @@ void WriteFile(const std::filesystem::path& path, const std::string& text)
     out << text;
 }
 
-std::string ConvertSvgFile(const std::filesystem::path& svg, bool fill)
+std::string ConvertSvgFile(const std::filesystem::path& svg, bool fill, bool exact)
 {
     static std::atomic<int> counter{0};
     const auto dxf = ScratchDir() / ("out-" + std::to_string(counter++) + ".dxf");
@@ -61,18 +61,19 @@ std::string ConvertSvgFile(const std::filesystem::path& svg, bool fill)
     request.inputPath = svg.string();
     request.outputPath = dxf.string();
     request.fillOption = fill;
+    request.exactSvg = exact;
     const ConversionResult result = RunConversion(request);
     if (!result.ok())
         return "";
     return ReadFile(dxf);
 }
 
-std::string ConvertSvgText(const std::string& svg, bool fill)
+std::string ConvertSvgText(const std::string& svg, bool fill, bool exact)
 {
     static std::atomic<int> counter{0};
     const auto path = ScratchDir() / ("in-" + std::to_string(counter++) + ".svg");
     WriteFile(path, svg);
-    return ConvertSvgFile(path, fill);
+    return ConvertSvgFile(path, fill, exact);
 }
 
 std::vector<Group> ParseGroups(const std::string& dxf)

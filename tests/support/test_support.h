@@ -16,9 +16,10 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& text);
 
 // Converts SVG text through the real driver via scratch files; returns the DXF text ("" on failure).
-std::string ConvertSvgText(const std::string& svg, bool fill = true);
+// exact: the drawing is read by the exact SVG rules.
+std::string ConvertSvgText(const std::string& svg, bool fill = true, bool exact = false);
 // Converts a file through the real driver; returns the DXF text ("" on failure).
-std::string ConvertSvgFile(const std::filesystem::path& svg, bool fill = true);
+std::string ConvertSvgFile(const std::filesystem::path& svg, bool fill = true, bool exact = false);
 
 struct Group
 {

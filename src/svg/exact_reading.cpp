@@ -1,0 +1,767 @@
+#include "svg/exact_reading.h"
+
+#include "platform/text.h"
+#include "svg/converter.h"
+#include "svg/exact_transform.h"
+#include "svg/style.h"
+#include "xml/xml.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kTwoPi = 6.283185307179586;
+// Nesting beyond this is not drawn: the tree reader bounds it already, this bounds use chains.
+constexpr int kMaxDepth = 1024;
+constexpr std::size_t kMaxOpenUses = 32;
+// Text height is 0.8 of the font size, as in the default reading.
+constexpr double kHeightPerFontSize = 0.8;
+// An estimate of a character's advance, for runs that continue where the last one ended.
+constexpr double kAdvancePerFontSize = 0.55;
+
+bool IsOneOf(std::string_view tag, std::initializer_list<std::string_view> names)
+{
+    for (const std::string_view name : names)
+        if (tag == name)
+            return true;
+    return false;
+}
+
+std::string_view Attribute(const CXML& node, std::string_view name)
+{
+    for (const CAttribute& attribute : node.m_attributes)
+        if (attribute.GetName() == name)
+            return attribute.GetValue();
+    return {};
+}
+
+bool HasAttribute(const CXML& node, std::string_view name)
+{
+    for (const CAttribute& attribute : node.m_attributes)
+        if (attribute.GetName() == name)
+            return true;
+    return false;
+}
+
+void AppendNumber(std::string& out, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0);
+    out.append(buffer, result.ptr);
+}
+
+void AppendPoint(std::string& out, char command, double x, double y)
+{
+    out += command;
+    AppendNumber(out, x);
+    out += ',';
+    AppendNumber(out, y);
+}
+
+// The first number of an attribute list (x="10 20 30" places the first character).
+std::string_view FirstValue(std::string_view list)
+{
+    const std::string_view t = orbelin::Trim(list);
+    std::size_t end = 0;
+    while (end < t.size() && t[end] != ',' && !orbelin::IsSpace(t[end]))
+        ++end;
+    return t.substr(0, end);
+}
+
+// A switch child is drawn when its conditions hold for an English-speaking reader with every
+// feature and no extension.
+bool ConditionsHold(const CXML& node)
+{
+    if (HasAttribute(node, "requiredExtensions") &&
+        !orbelin::Trim(Attribute(node, "requiredExtensions")).empty())
+        return false;
+    if (!HasAttribute(node, "systemLanguage"))
+        return true;
+    std::string_view rest = Attribute(node, "systemLanguage");
+    while (!rest.empty())
+    {
+        const std::size_t comma = rest.find(',');
+        const std::string_view language = orbelin::Trim(rest.substr(0, comma));
+        if (language.size() >= 2 && orbelin::EqualsNoCase(language.substr(0, 2), "en") &&
+            (language.size() == 2 || language[2] == '-'))
+            return true;
+        if (comma == std::string_view::npos)
+            break;
+        rest.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+void AppendUtf8(std::string& out, unsigned long code)
+{
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        code = 0xFFFD;
+    if (code < 0x80)
+        out += static_cast<char>(code);
+    else if (code < 0x800)
+    {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    else if (code < 0x10000)
+    {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    else
+    {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The element's own character content as the reader keeps it, without a closing tag it may hold.
+std::string_view OwnText(const CXML& node)
+{
+    std::string_view text = static_cast<const std::string&>(node.m_strText);
+    const std::size_t tag = text.find("</");
+    if (tag != std::string_view::npos)
+        text = text.substr(0, tag);
+    return text;
+}
+
+} // namespace
+
+std::string_view ExactTag(const CXML& node)
+{
+    std::string_view tag = node.m_strTag;
+    if (tag.substr(0, 4) == "svg:")
+        tag.remove_prefix(4);
+    return tag;
+}
+
+std::string DecodeTextContent(std::string_view text, bool preserveSpace)
+{
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        const char c = text[i];
+        if (c != '&')
+        {
+            decoded += c;
+            continue;
+        }
+        const std::size_t semicolon = text.find(';', i);
+        if (semicolon == std::string_view::npos || semicolon - i > 12)
+        {
+            decoded += c;
+            continue;
+        }
+        const std::string_view name = text.substr(i + 1, semicolon - i - 1);
+        static const std::pair<std::string_view, char> kNamed[] = {
+            {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+        bool known = false;
+        for (const auto& [entity, character] : kNamed)
+            if (name == entity)
+            {
+                decoded += character;
+                known = true;
+            }
+        if (!known && name.size() >= 2 && name[0] == '#')
+        {
+            const bool hex = name[1] == 'x' || name[1] == 'X';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            unsigned long code = 0;
+            const auto result =
+                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+            if (!digits.empty() && result.ec == std::errc() && result.ptr == digits.data() + digits.size())
+            {
+                AppendUtf8(decoded, code);
+                known = true;
+            }
+        }
+        if (!known)
+        {
+            decoded += c;
+            continue;
+        }
+        i = semicolon;
+    }
+    // xml:space: default drops line breaks, turns tabs into blanks and runs of blanks into one;
+    // preserve turns every one of them into a blank.
+    std::string out;
+    out.reserve(decoded.size());
+    for (const char c : decoded)
+    {
+        if (c == '\n' || c == '\r')
+        {
+            if (preserveSpace)
+                out += ' ';
+            continue;
+        }
+        const char d = c == '\t' ? ' ' : c;
+        if (!preserveSpace && d == ' ' && !out.empty() && out.back() == ' ')
+            continue;
+        out += d;
+    }
+    return preserveSpace ? out : std::string(orbelin::Trim(out));
+}
+
+CExactReading::CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
+                             CElementWalker::ElementSink elementDone)
+    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone))
+{
+    m_environment.sheet = &m_sheet;
+    m_environment.lookup = [this](std::string_view id) { return FindId(id); };
+}
+
+const CXML* CExactReading::FindId(std::string_view id) const
+{
+    const auto found = m_ids.find(id);
+    return found == m_ids.end() ? nullptr : found->second;
+}
+
+std::vector<std::string> StyleElementTexts(std::string_view fileText)
+{
+    std::vector<std::string> texts;
+    std::size_t at = 0;
+    while ((at = fileText.find("<style", at)) != std::string_view::npos)
+    {
+        at += 6;
+        if (at < fileText.size() && fileText[at] != '>' && !orbelin::IsSpace(fileText[at]))
+            continue; // <styles>, <style-sheet>: another element
+        const std::size_t open = fileText.find('>', at);
+        if (open == std::string_view::npos)
+            break;
+        if (fileText[open - 1] == '/')
+        {
+            at = open;
+            continue;
+        }
+        std::size_t close = fileText.find("</style", open);
+        if (close == std::string_view::npos)
+            close = fileText.size();
+        std::string_view body = fileText.substr(open + 1, close - open - 1);
+        std::string text;
+        for (std::size_t cdata; (cdata = body.find("<![CDATA[")) != std::string_view::npos;)
+        {
+            text.append(body.substr(0, cdata));
+            body.remove_prefix(cdata + 9);
+            const std::size_t end = body.find("]]>");
+            text.append(body.substr(0, end));
+            body.remove_prefix(end == std::string_view::npos ? body.size() : end + 3);
+        }
+        text.append(body);
+        texts.push_back(std::move(text));
+        at = close;
+    }
+    return texts;
+}
+
+void CExactReading::Prepare(const CXML& root, std::string_view fileText)
+{
+    CConverter& cv = m_converter;
+    for (const std::string& text : StyleElementTexts(fileText))
+        m_sheet.AddText(text);
+    std::vector<const CXML*> pending{&root};
+    std::vector<CCssDeclaration> declarations;
+    while (!pending.empty())
+    {
+        const CXML* node = pending.back();
+        pending.pop_back();
+        const std::string_view tag = ExactTag(*node);
+        if (tag == "marker")
+            cv.CollectDefinition(*node);
+        for (const CAttribute& attribute : node->m_attributes)
+        {
+            const std::string_view name = attribute.GetName();
+            // The first id wins, as in browsers.
+            if (name == "id")
+                m_ids.emplace(orbelin::Trim(attribute.GetValue()), node);
+            else if (name == "stroke-dasharray")
+                cv.AddDashPattern(std::string(orbelin::Trim(attribute.GetValue())));
+            else if (name == "font-family")
+                cv.AddFont(FirstFontFamily(attribute.GetValue()));
+            else if (name == "style")
+            {
+                declarations.clear();
+                ParseCssDeclarations(attribute.GetValue(), declarations);
+                for (const CCssDeclaration& declaration : declarations)
+                    if (declaration.property == "stroke-dasharray")
+                        cv.AddDashPattern(declaration.value);
+                    else if (declaration.property == "font-family")
+                        cv.AddFont(FirstFontFamily(declaration.value));
+            }
+        }
+        for (auto it = node->m_children.rbegin(); it != node->m_children.rend(); ++it)
+            pending.push_back(it->get());
+    }
+}
+
+void CExactReading::Walk(CXML& root, int n)
+{
+    CConverter& cv = m_converter;
+    CFrame frame;
+    // The document frame is the default reading's: root user units, the same document height.
+    if (orbelin::EqualsNoCase(ExactTag(root), "svg"))
+    {
+        for (const CAttribute& attribute : root.m_attributes)
+        {
+            if (attribute.GetName() == "viewBox")
+                cv.ParseViewBox(attribute.GetValue());
+            else if (attribute.GetName() == "height")
+                cv.m_docHeight = orbelin::ReadDouble(attribute.GetValue());
+            else if (attribute.GetName() == "width")
+                cv.m_docWidth = orbelin::ReadDouble(attribute.GetValue());
+        }
+        double box[4] = {};
+        if (ParseViewBoxNumbers(Attribute(root, "viewBox"), box))
+        {
+            frame.viewportWidth = box[2];
+            frame.viewportHeight = box[3];
+        }
+        else
+        {
+            // A size in percent of a window the file does not know falls back to the document's.
+            CLengthContext context;
+            const double w = ResolveLength(Attribute(root, "width"), context, CLengthAxis::X).value_or(0.0);
+            const double h = ResolveLength(Attribute(root, "height"), context, CLengthAxis::Y).value_or(0.0);
+            frame.viewportWidth = w > 0.0 ? w : cv.m_docWidth;
+            frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
+        }
+    }
+    frame.style = StyleOf(root, frame);
+    if (frame.style.displayNone || frame.style.opacity <= 0.0)
+        return;
+    if (m_elementDone)
+        m_elementDone(root);
+    cv.m_smoothStart = CPathGeometry::CSmoothStart::ByGrammar;
+    VisitChildren(root, frame, 1, n);
+    // The emitters' state goes back to what the default reading starts from.
+    cv.m_smoothStart = CPathGeometry::CSmoothStart::AsRead;
+    cv.m_matrixDepth = 0;
+    cv.m_groupTransformSeen = 0;
+}
+
+void CExactReading::VisitChildren(const CXML& node, const CFrame& frame, int depth, int n)
+{
+    const double step = n > 0 ? 80.0 / n : 0.0;
+    const std::size_t count = node.m_children.size();
+    const bool isSwitch = ExactTag(node) == "switch";
+    for (std::size_t k = 0; k < count; ++k)
+    {
+        if (m_converter.Cancelled())
+            break;
+        const CXML& child = *node.m_children[k];
+        if (isSwitch)
+        {
+            if (child.m_strTag.empty() || !ConditionsHold(child))
+                continue;
+            Visit(child, frame, depth, 0);
+            break;
+        }
+        Visit(child, frame, depth, 0);
+        if (n > 0 && m_progress)
+            m_progress(static_cast<int>(static_cast<double>(k + 1) * step + 15));
+    }
+}
+
+double CExactReading::Length(const CXML& node, std::string_view name, const CFrame& frame, CLengthAxis axis,
+                             double otherwise) const
+{
+    CLengthContext context;
+    context.fontSize = frame.style.fontSize;
+    context.viewportWidth = frame.viewportWidth;
+    context.viewportHeight = frame.viewportHeight;
+    return ResolveLength(Attribute(node, name), context, axis).value_or(otherwise);
+}
+
+void CExactReading::Visit(const CXML& node, const CFrame& parent, int depth, int n)
+{
+    (void)n;
+    if (depth > kMaxDepth || node.m_strTag.empty())
+        return;
+    const std::string_view tag = ExactTag(node);
+    // Never drawn where they stand: templates, resources and what is not drawing at all. Unknown
+    // elements and their contents are not drawn either.
+    const bool container = IsOneOf(tag, {"g", "svg", "a", "switch"});
+    const bool shape = IsOneOf(tag, {"path", "rect", "circle", "ellipse", "line", "polyline", "polygon"});
+    const bool text = IsOneOf(tag, {"text", "tspan"});
+    if (!container && !shape && !text && tag != "use")
+        return;
+
+    CFrame frame;
+    frame.style = StyleOf(node, parent);
+    if (frame.style.displayNone || frame.style.opacity <= 0.0)
+        return;
+    frame.viewportWidth = parent.viewportWidth;
+    frame.viewportHeight = parent.viewportHeight;
+    frame.layer = parent.layer;
+    if (tag == "g")
+    {
+        const std::string_view id = orbelin::Trim(Attribute(node, "id"));
+        if (!id.empty())
+            frame.layer = std::string(id);
+    }
+    CMatrix own;
+    ParseTransformList(Attribute(node, "transform"), own);
+    frame.ctm = Multiply(parent.ctm, own);
+    if (m_elementDone)
+        m_elementDone(node);
+
+    if (tag == "svg")
+    {
+        const double x = Length(node, "x", parent, CLengthAxis::X);
+        const double y = Length(node, "y", parent, CLengthAxis::Y);
+        const double w = Length(node, "width", parent, CLengthAxis::X, parent.viewportWidth);
+        const double h = Length(node, "height", parent, CLengthAxis::Y, parent.viewportHeight);
+        frame.ctm = Multiply(frame.ctm, ViewportMatrix(Attribute(node, "viewBox"),
+                                                       Attribute(node, "preserveAspectRatio"), x, y, w, h));
+        double box[4] = {};
+        const bool hasBox = ParseViewBoxNumbers(Attribute(node, "viewBox"), box);
+        frame.viewportWidth = hasBox ? box[2] : w;
+        frame.viewportHeight = hasBox ? box[3] : h;
+    }
+    if (container)
+    {
+        VisitChildren(node, frame, depth + 1, 0);
+        return;
+    }
+    if (tag == "use")
+    {
+        VisitUse(node, frame, depth);
+        return;
+    }
+    if (text)
+    {
+        DrawText(node, tag, frame);
+        return;
+    }
+    if (!frame.style.hidden)
+        DrawShape(node, tag, frame);
+}
+
+void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
+{
+    std::string_view href = orbelin::Trim(Attribute(node, "xlink:href"));
+    if (href.empty())
+        href = orbelin::Trim(Attribute(node, "href"));
+    if (href.empty() || href.front() != '#')
+        return;
+    const CXML* target = FindId(href.substr(1));
+    if (target == nullptr || m_openUses.size() >= kMaxOpenUses)
+        return;
+    // A use that reaches itself, through any chain or by standing inside what it names, is not
+    // drawn.
+    for (const CXML* open : m_openUses)
+        if (open == target)
+            return;
+    for (const CXML* above = &node; above != nullptr; above = above->m_pParent)
+        if (above == target)
+            return;
+    CFrame placed = frame;
+    CMatrix move;
+    move.e = Length(node, "x", frame, CLengthAxis::X);
+    move.f = Length(node, "y", frame, CLengthAxis::Y);
+    placed.ctm = Multiply(frame.ctm, move);
+    m_openUses.push_back(target);
+    const std::string_view tag = ExactTag(*target);
+    if (tag == "symbol")
+    {
+        CFrame inner = placed;
+        inner.style = StyleOf(*target, placed);
+        if (!inner.style.displayNone && inner.style.opacity > 0.0)
+        {
+            const double w = Length(node, "width", frame, CLengthAxis::X, frame.viewportWidth);
+            const double h = Length(node, "height", frame, CLengthAxis::Y, frame.viewportHeight);
+            inner.ctm =
+                Multiply(placed.ctm, ViewportMatrix(Attribute(*target, "viewBox"),
+                                                    Attribute(*target, "preserveAspectRatio"), 0, 0, w, h));
+            double box[4] = {};
+            if (ParseViewBoxNumbers(Attribute(*target, "viewBox"), box))
+            {
+                inner.viewportWidth = box[2];
+                inner.viewportHeight = box[3];
+            }
+            VisitChildren(*target, inner, depth + 1, 0);
+        }
+    }
+    else
+    {
+        Visit(*target, placed, depth + 1, 0);
+    }
+    m_openUses.pop_back();
+}
+
+CExactStyle CExactReading::StyleOf(const CXML& node, const CFrame& parent)
+{
+    // Percentages of the element's properties are of the viewport it stands in.
+    m_environment.viewportWidth = parent.viewportWidth;
+    m_environment.viewportHeight = parent.viewportHeight;
+    return ComputeStyle(node, parent.style, m_environment);
+}
+
+void CExactReading::HandOver(const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    cv.m_fillRgb = frame.style.fill.rgb;
+    cv.SetStrokeRgb(frame.style.stroke.rgb);
+    cv.m_elementStrokeWidth = frame.style.StrokeDrawn() ? frame.style.strokeWidth : 0.0;
+    cv.m_groupStrokeWidth = 0.0;
+    cv.m_currentLayer = frame.layer;
+    // The whole placement as the one open group matrix; the emitters get no transform text.
+    cv.m_matrixStack[0] = frame.ctm;
+    cv.m_matrixDepth = 1;
+    cv.m_matrixOverflow = 0;
+    cv.m_groupTransformSeen = 1;
+    cv.m_lineType = LineTypeOf(frame);
+}
+
+std::string CExactReading::LineTypeOf(const CFrame& frame) const
+{
+    const std::string name =
+        frame.style.dashArray.empty() ? std::string() : m_converter.DashNameFor(frame.style.dashArray);
+    return name.empty() ? std::string("BYLAYER") : name;
+}
+
+void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    HandOver(frame);
+    const CExactStyle& style = frame.style;
+    const std::string dash = style.dashArray.empty() ? std::string() : style.dashArray;
+    if (style.FillDrawn() && cv.m_fillOption != 0)
+        cv.FilledPathElement(std::string(), d);
+    if (style.StrokeDrawn())
+        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+    else if (style.FillDrawn() && cv.m_fillOption == 0)
+    {
+        // Without fill entities the shape is still shown, as its outline in the fill colour.
+        const int savedAci = cv.m_strokeAci;
+        cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        cv.m_elementStrokeWidth = 0.0;
+        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+        cv.m_strokeAci = savedAci;
+    }
+}
+
+void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFrame& frame)
+{
+    const auto length = [&](std::string_view name, CLengthAxis axis)
+    { return Length(node, name, frame, axis); };
+    if (tag == "path")
+    {
+        DrawPathData(Attribute(node, "d"), frame);
+    }
+    else if (tag == "polyline" || tag == "polygon")
+    {
+        std::string d = "M";
+        d += Attribute(node, "points");
+        if (tag == "polygon")
+            d += 'Z';
+        DrawPathData(d, frame);
+    }
+    else if (tag == "line")
+    {
+        if (!frame.style.StrokeDrawn())
+            return;
+        // A LINE, as in the default reading: it has no width to carry the stroke's.
+        HandOver(frame);
+        double x1 = length("x1", CLengthAxis::X);
+        double y1 = length("y1", CLengthAxis::Y);
+        double x2 = length("x2", CLengthAxis::X);
+        double y2 = length("y2", CLengthAxis::Y);
+        ApplyMatrix(frame.ctm, x1, y1);
+        ApplyMatrix(frame.ctm, x2, y2);
+        m_converter.WriteLineEntity(x1, y1, x2, y2);
+    }
+    else if (tag == "rect")
+    {
+        const double x = length("x", CLengthAxis::X);
+        const double y = length("y", CLengthAxis::Y);
+        const double w = length("width", CLengthAxis::X);
+        const double h = length("height", CLengthAxis::Y);
+        if (!(w > 0.0) || !(h > 0.0))
+            return;
+        double rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
+        double ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
+        if (rx < 0.0)
+            rx = ry;
+        if (ry < 0.0)
+            ry = rx;
+        rx = std::clamp(rx, 0.0, w / 2.0);
+        ry = std::clamp(ry, 0.0, h / 2.0);
+        std::string d;
+        if (rx > 0.0 && ry > 0.0)
+        {
+            const auto arc = [&](double ex, double ey)
+            {
+                d += 'A';
+                AppendNumber(d, rx);
+                d += ',';
+                AppendNumber(d, ry);
+                d += " 0 0 1 ";
+                AppendNumber(d, ex);
+                d += ',';
+                AppendNumber(d, ey);
+            };
+            // Radii of half a side leave that side no straight part, and no empty edge.
+            const bool across = w > 2.0 * rx;
+            const bool down = h > 2.0 * ry;
+            AppendPoint(d, 'M', x + rx, y);
+            if (across)
+                AppendPoint(d, 'L', x + w - rx, y);
+            arc(x + w, y + ry);
+            if (down)
+                AppendPoint(d, 'L', x + w, y + h - ry);
+            arc(x + w - rx, y + h);
+            if (across)
+                AppendPoint(d, 'L', x + rx, y + h);
+            arc(x, y + h - ry);
+            if (down)
+                AppendPoint(d, 'L', x, y + ry);
+            arc(x + rx, y);
+        }
+        else
+        {
+            AppendPoint(d, 'M', x, y);
+            AppendPoint(d, 'L', x + w, y);
+            AppendPoint(d, 'L', x + w, y + h);
+            AppendPoint(d, 'L', x, y + h);
+        }
+        d += 'Z';
+        DrawPathData(d, frame);
+    }
+    else if (tag == "circle")
+    {
+        const double r = length("r", CLengthAxis::Other);
+        DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), r, r, frame);
+    }
+    else if (tag == "ellipse")
+    {
+        double rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
+        double ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
+        if (rx < 0.0)
+            rx = ry;
+        if (ry < 0.0)
+            ry = rx;
+        DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), rx, ry, frame);
+    }
+}
+
+void CExactReading::DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    if (!(rx > 0.0) || !(ry > 0.0))
+        return;
+    const CExactStyle& style = frame.style;
+    const bool fill = style.FillDrawn() && cv.m_fillOption != 0;
+    const bool stroke = style.StrokeDrawn() || (style.FillDrawn() && cv.m_fillOption == 0);
+    if (!fill && !stroke)
+        return;
+    HandOver(frame);
+    const CMatrix& m = frame.ctm;
+    // The image of the ellipse is the ellipse of the matrix A = M·diag(rx, ry): its axes lie where
+    // |A·(cos t, sin t)| is largest and smallest.
+    const double ux = m.a * rx, uy = m.b * rx; // image of the x radius
+    const double vx = m.c * ry, vy = m.d * ry; // image of the y radius
+    const double t0 = 0.5 * std::atan2(2.0 * (ux * vx + uy * vy), (ux * ux + uy * uy) - (vx * vx + vy * vy));
+    double majorX = ux * std::cos(t0) + vx * std::sin(t0);
+    double majorY = uy * std::cos(t0) + vy * std::sin(t0);
+    double minorX = -ux * std::sin(t0) + vx * std::cos(t0);
+    double minorY = -uy * std::sin(t0) + vy * std::cos(t0);
+    double majorLength = std::hypot(majorX, majorY);
+    double minorLength = std::hypot(minorX, minorY);
+    if (minorLength > majorLength)
+    {
+        std::swap(majorX, minorX);
+        std::swap(majorY, minorY);
+        std::swap(majorLength, minorLength);
+    }
+    if (!(majorLength > 0.0) || !(minorLength > 0.0))
+        return;
+    const double ratio = minorLength / majorLength;
+    double centreX = cx;
+    double centreY = cy;
+    ApplyMatrix(m, centreX, centreY);
+    const double h = cv.m_docHeight;
+    if (fill)
+    {
+        double mx = majorX;
+        double my = -majorY;
+        double edgeRatio = ratio;
+        double start = 0.0;
+        double end = kTwoPi;
+        if (CConverter::NormalizeEllipseArc(mx, my, edgeRatio, start, end))
+            cv.WriteSolidHatch(
+                {HatchLoop{HatchEdge::EllipseArc(centreX, h - centreY, mx, my, edgeRatio, start, end)}},
+                cv.FillStyle());
+    }
+    if (stroke)
+    {
+        const int savedAci = cv.m_strokeAci;
+        if (!style.StrokeDrawn())
+            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        if (ratio >= 1.0 - 1e-12)
+            cv.WriteCircleEntity(centreX, h - centreY, majorLength, cv.m_lineType);
+        else
+            cv.WriteEllipseEntity(centreX, centreY, centreX + majorX, centreY + majorY, ratio, 0.0, kTwoPi);
+        cv.m_strokeAci = savedAci;
+    }
+}
+
+void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    const auto coordinate = [&](std::string_view name, CLengthAxis axis, double& slot)
+    {
+        CLengthContext context;
+        context.fontSize = frame.style.fontSize;
+        context.viewportWidth = frame.viewportWidth;
+        context.viewportHeight = frame.viewportHeight;
+        if (const auto value = ResolveLength(FirstValue(Attribute(node, name)), context, axis))
+            slot = *value;
+    };
+    if (tag == "text")
+        m_penX = m_penY = 0.0;
+    coordinate("x", CLengthAxis::X, m_penX);
+    coordinate("y", CLengthAxis::Y, m_penY);
+    double dx = 0.0;
+    double dy = 0.0;
+    coordinate("dx", CLengthAxis::X, dx);
+    coordinate("dy", CLengthAxis::Y, dy);
+    m_penX += dx;
+    m_penY += dy;
+
+    const bool preserve = Attribute(node, "xml:space") == "preserve";
+    const std::string content = DecodeTextContent(OwnText(node), preserve);
+    const CExactStyle& style = frame.style;
+    if (!content.empty() && !style.hidden && (style.FillDrawn() || style.StrokeDrawn()))
+    {
+        HandOver(frame);
+        cv.SetStrokeRgb(style.FillDrawn() ? style.fill.rgb : style.stroke.rgb);
+        cv.m_lineType = "BYLAYER";
+        const CMatrix& m = frame.ctm;
+        double x = m_penX;
+        double y = m_penY;
+        ApplyMatrix(m, x, y);
+        const double height = kHeightPerFontSize * style.fontSize * std::hypot(m.c, m.d);
+        // After the y flip an SVG turn by +a (clockwise on screen) is a DXF turn by -a.
+        // Adding 0 turns the -0 of an unturned text into 0.
+        const double angle = std::atan2(-m.b, m.a) + 0.0;
+        std::string textStyle = style.fontFamily.empty() ? std::string() : cv.FontStyleFor(style.fontFamily);
+        if (textStyle.empty())
+            textStyle = "Standard";
+        if (height > 0.0)
+            cv.WriteTextEntity(x, cv.m_docHeight - y, height, angle, content, textStyle,
+                               style.textAnchor == CTextAnchor::Middle ? 1
+                               : style.textAnchor == CTextAnchor::End  ? 2
+                                                                       : 0);
+    }
+    m_penX += kAdvancePerFontSize * style.fontSize * static_cast<double>(content.size());
+    for (const auto& child : node.m_children)
+        if (ExactTag(*child) == "tspan")
+            Visit(*child, frame, 1, 0);
+}

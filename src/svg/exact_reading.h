@@ -1,0 +1,75 @@
+// The exact reading: the tree walked by the SVG rules. Each element's style is computed from its
+// parent's (exact_style), its placement is one accumulated matrix (exact_transform), hidden and
+// non-rendered elements are left out, and what is drawn reaches the same emitters as in the
+// default reading, with that matrix as the only group matrix and the element's own transform
+// already in it.
+#pragma once
+
+#include "geometry/transform.h"
+#include "svg/exact_css.h"
+#include "svg/exact_style.h"
+#include "svg/reading.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class CExactReading final : public CSvgReading
+{
+  public:
+    CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
+                  CElementWalker::ElementSink elementDone);
+    void Prepare(const CXML& root, std::string_view fileText) override;
+    void Walk(CXML& root, int n) override;
+
+    // What an element's children inherit.
+    struct CFrame
+    {
+        CMatrix ctm;
+        CExactStyle style;
+        double viewportWidth = 0.0;
+        double viewportHeight = 0.0;
+        std::string layer = "0";
+    };
+
+  private:
+    void Visit(const CXML& node, const CFrame& parent, int depth, int n);
+    void VisitChildren(const CXML& node, const CFrame& frame, int depth, int n);
+    void VisitUse(const CXML& node, const CFrame& frame, int depth);
+    void DrawShape(const CXML& node, std::string_view tag, const CFrame& frame);
+    void DrawPathData(std::string_view d, const CFrame& frame);
+    void DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame);
+    void DrawText(const CXML& node, std::string_view tag, const CFrame& frame);
+    // The node's computed style under parent.
+    CExactStyle StyleOf(const CXML& node, const CFrame& parent);
+    // Puts the frame's paint, stroke width, layer and matrix where the emitters read them.
+    void HandOver(const CFrame& frame);
+    std::string LineTypeOf(const CFrame& frame) const;
+    const CXML* FindId(std::string_view id) const;
+    double Length(const CXML& node, std::string_view name, const CFrame& frame, CLengthAxis axis,
+                  double otherwise = 0.0) const;
+
+    CConverter& m_converter;
+    CElementWalker::ProgressSink m_progress;
+    CElementWalker::ElementSink m_elementDone;
+    CStyleSheet m_sheet;
+    CStyleEnvironment m_environment;
+    std::unordered_map<std::string_view, const CXML*> m_ids;
+    // The elements the open use elements name, outermost first.
+    std::vector<const CXML*> m_openUses;
+    // Where the next text run starts when it names no x or y, in the text's user units.
+    double m_penX = 0.0;
+    double m_penY = 0.0;
+};
+
+// The texts of the file's style elements in document order, CDATA sections unwrapped: read from the
+// file's bytes, as the tree keeps no CDATA.
+std::vector<std::string> StyleElementTexts(std::string_view fileText);
+
+// The element's tag without an "svg:" prefix.
+std::string_view ExactTag(const CXML& node);
+
+// Character and entity references decoded to UTF-8 (the five XML names and &#...; forms), and the
+// white space of a text run handled as xml:space says.
+std::string DecodeTextContent(std::string_view text, bool preserveSpace);

@@ -1,0 +1,255 @@
+#include "svg/exact_style.h"
+
+#include "platform/text.h"
+#include "svg/exact_css.h"
+#include "xml/xml.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace
+{
+
+enum Property
+{
+    kFontSize, // first: em lengths of the others depend on it
+    kColor,    // second: currentColor depends on it
+    kFill,
+    kStroke,
+    kStrokeWidth,
+    kStrokeDasharray,
+    kFillOpacity,
+    kStrokeOpacity,
+    kOpacity,
+    kDisplay,
+    kVisibility,
+    kFontFamily,
+    kTextAnchor,
+    kMarkerStart,
+    kMarkerEnd,
+    kMarker,
+    kPropertyCount
+};
+
+const std::array<std::string_view, kPropertyCount> kNames = {
+    "font-size",    "color",          "fill",       "stroke",  "stroke-width", "stroke-dasharray",
+    "fill-opacity", "stroke-opacity", "opacity",    "display", "visibility",   "font-family",
+    "text-anchor",  "marker-start",   "marker-end", "marker"};
+
+int PropertyOf(std::string_view name)
+{
+    for (int i = 0; i < kPropertyCount; ++i)
+        if (kNames[static_cast<std::size_t>(i)] == name)
+            return i;
+    return -1;
+}
+
+std::optional<double> ReadOpacity(std::string_view text)
+{
+    std::string_view rest = orbelin::Trim(text);
+    double value = 0.0;
+    if (!ReadSvgNumber(rest, value))
+        return std::nullopt;
+    if (orbelin::Trim(rest) == "%")
+        value /= 100.0;
+    else if (!orbelin::Trim(rest).empty())
+        return std::nullopt;
+    return std::clamp(value, 0.0, 1.0);
+}
+
+// "none", or the dash lengths as written when they are all lengths and not all zero.
+std::string ReadDashArray(std::string_view text)
+{
+    const std::string_view t = orbelin::Trim(text);
+    if (t == "none")
+        return std::string();
+    std::string_view rest = t;
+    double value = 0.0;
+    double sum = 0.0;
+    while (ReadSvgNumber(rest, value))
+    {
+        if (value < 0.0)
+            return std::string();
+        sum += value;
+        std::size_t i = 0;
+        while (i < rest.size() && ((rest[i] >= 'a' && rest[i] <= 'z') || rest[i] == '%'))
+            ++i;
+        rest.remove_prefix(i);
+    }
+    return sum > 0.0 ? std::string(t) : std::string();
+}
+
+void ApplyMarker(std::string& slot, std::string_view value, const std::string& inherited)
+{
+    const std::string_view t = orbelin::Trim(value);
+    if (t == "inherit")
+        slot = inherited;
+    else if (t == "none")
+        slot.clear();
+    else
+        slot = std::string(t);
+}
+
+} // namespace
+
+std::optional<double> ResolveFontSize(std::string_view text, double parentSize)
+{
+    const std::string_view t = orbelin::Trim(text);
+    static const struct
+    {
+        std::string_view name;
+        double size;
+    } kKeywords[] = {{"xx-small", 9}, {"x-small", 10}, {"small", 13},    {"medium", 16},
+                     {"large", 18},   {"x-large", 24}, {"xx-large", 32}, {"xxx-large", 48}};
+    for (const auto& keyword : kKeywords)
+        if (t == keyword.name)
+            return keyword.size;
+    if (t == "larger")
+        return parentSize * 1.2;
+    if (t == "smaller")
+        return parentSize / 1.2;
+    CLengthContext context;
+    context.fontSize = parentSize;
+    // A percentage of a font size is of the parent's font size.
+    context.viewportWidth = context.viewportHeight = parentSize;
+    const auto size = ResolveLength(t, context, CLengthAxis::X);
+    if (!size || *size < 0.0)
+        return std::nullopt;
+    return size;
+}
+
+std::string FirstFontFamily(std::string_view text)
+{
+    std::string_view first = text.substr(0, text.find(','));
+    first = orbelin::Trim(first);
+    if (first.size() >= 2 && (first.front() == '\'' || first.front() == '"') && first.back() == first.front())
+        first = orbelin::Trim(first.substr(1, first.size() - 2));
+    return std::string(first);
+}
+
+CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const CStyleEnvironment& environment)
+{
+    CExactStyle style = parent;
+    style.displayNone = false;
+    style.opacity = 1.0;
+
+    // Cascade order: presentation attributes, then the sheet's and the style attribute's normal
+    // declarations, then the important ones; a later value replaces an earlier one.
+    std::vector<CCssDeclaration> sheet;
+    std::vector<CCssDeclaration> inline_;
+    if (environment.sheet != nullptr && !environment.sheet->Empty())
+        environment.sheet->Match(element, sheet);
+    std::array<std::string_view, kPropertyCount> value{};
+    std::array<bool, kPropertyCount> set{};
+    for (const CAttribute& attribute : element.m_attributes)
+    {
+        if (attribute.GetName() == "style")
+            ParseCssDeclarations(attribute.GetValue(), inline_);
+        else if (const int p = PropertyOf(attribute.GetName()); p >= 0)
+        {
+            value[static_cast<std::size_t>(p)] = attribute.GetValue();
+            set[static_cast<std::size_t>(p)] = true;
+        }
+    }
+    const auto take = [&](const std::vector<CCssDeclaration>& list, bool important)
+    {
+        for (const CCssDeclaration& declaration : list)
+            if (declaration.important == important)
+                if (const int p = PropertyOf(declaration.property); p >= 0)
+                {
+                    value[static_cast<std::size_t>(p)] = declaration.value;
+                    set[static_cast<std::size_t>(p)] = true;
+                }
+    };
+    take(sheet, false);
+    take(inline_, false);
+    take(sheet, true);
+    take(inline_, true);
+
+    CLengthContext lengths;
+    lengths.viewportWidth = environment.viewportWidth;
+    lengths.viewportHeight = environment.viewportHeight;
+    for (int p = 0; p < kPropertyCount; ++p)
+    {
+        if (!set[static_cast<std::size_t>(p)])
+            continue;
+        const std::string_view v = orbelin::Trim(value[static_cast<std::size_t>(p)]);
+        // inherit takes the parent's value, which the style started from for every property.
+        if (v == "inherit")
+        {
+            if (p == kDisplay)
+                style.displayNone = parent.displayNone;
+            else if (p == kOpacity)
+                style.opacity = parent.opacity;
+            continue;
+        }
+        switch (p)
+        {
+        case kFontSize:
+            if (const auto size = ResolveFontSize(v, parent.fontSize))
+                style.fontSize = *size;
+            lengths.fontSize = style.fontSize;
+            break;
+        case kColor:
+        {
+            CExactColor colour;
+            if (ParseCssColor(v, parent.color, colour))
+                style.color = colour.rgb;
+            break;
+        }
+        case kFill:
+            ParsePaint(v, style.color, environment.lookup, style.fill);
+            break;
+        case kStroke:
+            ParsePaint(v, style.color, environment.lookup, style.stroke);
+            break;
+        case kStrokeWidth:
+            if (const auto width = ResolveLength(v, lengths, CLengthAxis::Other); width && *width >= 0.0)
+                style.strokeWidth = *width;
+            break;
+        case kStrokeDasharray:
+            style.dashArray = ReadDashArray(v);
+            break;
+        case kFillOpacity:
+            if (const auto o = ReadOpacity(v))
+                style.fillOpacity = *o;
+            break;
+        case kStrokeOpacity:
+            if (const auto o = ReadOpacity(v))
+                style.strokeOpacity = *o;
+            break;
+        case kOpacity:
+            if (const auto o = ReadOpacity(v))
+                style.opacity = *o;
+            break;
+        case kDisplay:
+            style.displayNone = v == "none";
+            break;
+        case kVisibility:
+            style.hidden = v == "hidden" || v == "collapse";
+            break;
+        case kFontFamily:
+            style.fontFamily = FirstFontFamily(v);
+            break;
+        case kTextAnchor:
+            style.textAnchor = v == "middle" ? CTextAnchor::Middle
+                               : v == "end"  ? CTextAnchor::End
+                                             : CTextAnchor::Start;
+            break;
+        case kMarker:
+            ApplyMarker(style.markerStart, v, parent.markerStart);
+            ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            break;
+        case kMarkerStart:
+            ApplyMarker(style.markerStart, v, parent.markerStart);
+            break;
+        case kMarkerEnd:
+            ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            break;
+        default:
+            break;
+        }
+    }
+    return style;
+}

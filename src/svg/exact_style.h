@@ -1,0 +1,63 @@
+// The computed style of an element in the exact reading: presentation attributes, the style
+// sheet, the style attribute and !important in cascade order, inherited down the tree.
+#pragma once
+
+#include "svg/exact_length.h"
+#include "svg/exact_paint.h"
+
+#include <string>
+
+class CStyleSheet;
+class CXML;
+
+enum class CTextAnchor
+{
+    Start,
+    Middle,
+    End
+};
+
+struct CExactStyle
+{
+    // Inherited.
+    CPaint fill{true, 0};
+    CPaint stroke;
+    double strokeWidth = 1.0;
+    std::string dashArray; // empty: solid
+    double fillOpacity = 1.0;
+    double strokeOpacity = 1.0;
+    bool hidden = false;
+    std::string fontFamily;
+    double fontSize = 16.0;
+    int color = 0;
+    CTextAnchor textAnchor = CTextAnchor::Start;
+    std::string markerStart;
+    std::string markerEnd;
+    // Not inherited.
+    bool displayNone = false;
+    double opacity = 1.0;
+
+    bool FillDrawn() const { return fill.drawn && fillOpacity > 0.0; }
+    bool StrokeDrawn() const { return stroke.drawn && strokeOpacity > 0.0 && strokeWidth > 0.0; }
+};
+
+// What a style is computed against besides its parent: the viewport for percentages, the ids for
+// paint references, the style sheet.
+struct CStyleEnvironment
+{
+    const CStyleSheet* sheet = nullptr;
+    CIdLookup lookup;
+    double viewportWidth = 0.0;
+    double viewportHeight = 0.0;
+};
+
+// The element's style, from its parent's computed style.
+CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent,
+                         const CStyleEnvironment& environment);
+
+// A font size (length, em, %, the absolute and relative keywords) against the parent's size;
+// nothing for a text that is none of them.
+std::optional<double> ResolveFontSize(std::string_view text, double parentSize);
+
+// The first family of a font-family list, without its quotes.
+std::string FirstFontFamily(std::string_view text);

@@ -1,0 +1,330 @@
+// The exact reading's whole outputs: tests/data/exact/<case>.svg beside <case>.dxf, one rule per
+// drawing, named in an XML comment at its top. Each output is pinned byte for byte (UPDATE_GOLDEN=1
+// rewrites the expected files: review the diff), and the entities that carry the rule are checked
+// one by one, so that a failure says which rule broke rather than which line moved.
+#include "support/dxf_check.h"
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace
+{
+
+using Entity = std::vector<Group>;
+
+std::filesystem::path ExactDir()
+{
+    return DataDir() / "exact";
+}
+
+std::vector<std::string> ExactCases()
+{
+    std::vector<std::string> cases;
+    for (const auto& entry : std::filesystem::directory_iterator(ExactDir()))
+        if (entry.path().extension() == ".svg")
+            cases.push_back(entry.path().stem().string());
+    std::sort(cases.begin(), cases.end());
+    return cases;
+}
+
+std::vector<Entity> ExactEntities(const std::string& name, bool fill = true)
+{
+    return Entities(ConvertSvgFile(ExactDir() / (name + ".svg"), fill, true));
+}
+
+std::string Type(const Entity& entity)
+{
+    return entity.empty() ? std::string() : entity.front().value;
+}
+
+double Real(const Entity& entity, int code, std::size_t index = 0)
+{
+    const std::vector<double> values = GroupReals(entity, code);
+    return index < values.size() ? values[index] : std::nan("");
+}
+
+std::string Types(const std::vector<Entity>& entities)
+{
+    std::string out;
+    for (const Entity& entity : entities)
+        out += (out.empty() ? "" : " ") + Type(entity);
+    return out;
+}
+
+class ExactGoldenTest : public ::testing::TestWithParam<std::string>
+{
+};
+
+TEST_P(ExactGoldenTest, OutputMatches)
+{
+    const auto svg = ExactDir() / (GetParam() + ".svg");
+    const auto expectedPath = ExactDir() / (GetParam() + ".dxf");
+    const std::string actual = ConvertSvgFile(svg, true, true);
+    ASSERT_FALSE(actual.empty()) << "conversion failed for " << svg;
+    if (std::getenv("UPDATE_GOLDEN"))
+    {
+        WriteFile(expectedPath, actual);
+        GTEST_SKIP() << "updated " << expectedPath;
+    }
+    ASSERT_TRUE(std::filesystem::exists(expectedPath)) << "no expected output " << expectedPath;
+    EXPECT_EQ(FirstDifference(ReadFile(expectedPath), actual), "") << svg;
+    EXPECT_EQ(CheckDxfStructure(actual), "") << svg;
+}
+
+TEST_P(ExactGoldenTest, NamesItsRuleAtTheTop)
+{
+    const std::string svg = ReadFile(ExactDir() / (GetParam() + ".svg"));
+    EXPECT_EQ(svg.rfind("<!--", 0), 0u) << "the first line names the rule the drawing pins";
+}
+
+INSTANTIATE_TEST_SUITE_P(Drawings, ExactGoldenTest, ::testing::ValuesIn(ExactCases()),
+                         [](const auto& testInfo)
+                         {
+                             std::string name = testInfo.param;
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                             return name;
+                         });
+
+TEST(ExactDrawingTest, TransformListPlacesEveryShape)
+{
+    const auto entities = ExactEntities("transform-list");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH");
+    // The corner (-30, -15) turned by 30 degrees and moved to (50, 60), then flipped in 120.
+    const double x = 50 - 30 * std::cos(M_PI / 6) + 15 * std::sin(M_PI / 6);
+    const double y = 120 - (60 - 30 * std::sin(M_PI / 6) - 15 * std::cos(M_PI / 6));
+    EXPECT_NEAR(Real(entities[0], 10, 1), x, 1e-6);
+    EXPECT_NEAR(Real(entities[0], 20, 1), y, 1e-6);
+    // skewX(20) after translate(-20 0): (120, 80) goes to (100 + 80 tan 20, 80).
+    EXPECT_NEAR(Real(entities[2], 10, 1), 100 + 80 * std::tan(20 * M_PI / 180), 1e-6);
+    // The scale after the matrix in the same list applies: (40, 30) goes to (60, 45).
+    EXPECT_NEAR(Real(entities[3], 11, 1), 60.0, 1e-6);
+    EXPECT_NEAR(Real(entities[3], 21, 1), 120 - 45.0, 1e-6);
+}
+
+TEST(ExactDrawingTest, DeepNestingHasNoDepthLimit)
+{
+    const auto entities = ExactEntities("deep-nesting");
+    ASSERT_EQ(Types(entities), "HATCH HATCH");
+    // Sixty groups of translate(1,1): the corner (10, 10) at (70, 70), flipped in 100.
+    EXPECT_NEAR(Real(entities[0], 10, 1), 70.0, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 20, 1), 30.0, 1e-9);
+    // The rectangle after the groups is where it stands.
+    EXPECT_NEAR(Real(entities[1], 10, 1), 120.0, 1e-9);
+}
+
+TEST(ExactDrawingTest, PointListsFillAndStroke)
+{
+    const auto entities = ExactEntities("polyline-fill");
+    // The polygon filled, the polyline filled and stroked (open), the unstroked line not drawn, the
+    // stroked one a LINE.
+    ASSERT_EQ(Types(entities), "HATCH HATCH LWPOLYLINE LINE");
+    EXPECT_EQ(GroupValue(entities[0], 93), "3");
+    EXPECT_EQ(GroupValue(entities[2], 90), "3");
+    EXPECT_EQ(GroupValue(entities[2], 70), "0");
+    EXPECT_NEAR(Real(entities[2], 40), 0.5, 1e-9);
+    EXPECT_EQ(GroupValue(entities[3], 62), "1");
+}
+
+TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
+{
+    const auto entities = ExactEntities("path-grammar");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    // The T after a line is drawn, as a straight line to (80, 30).
+    const std::vector<double> xs = GroupReals(entities[0], 10);
+    ASSERT_GE(xs.size(), 3u);
+    EXPECT_NEAR(xs.back(), 80.0, 1e-9);
+    for (const double y : GroupReals(entities[0], 20))
+        EXPECT_NEAR(y, 70.0, 1e-5); // quadratic samples are single precision
+    // The S after a line has the current point as its first control point: the cubic (40, 80),
+    // (40, 80), (60, 60), (80, 80) rises 60 (1 - t) t^2, at most 80 / 9 at t = 2/3 (mirroring
+    // nothing and starting towards (60, 60) would rise 15).
+    double highest = 0.0;
+    for (const double y : GroupReals(entities[1], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 100 - 80 + 80.0 / 9, 0.2);
+    // A radius of 5 for a chord of 90 is scaled to 45: a half circle reaching y 5 (95 flipped).
+    highest = 0.0;
+    for (const double y : GroupReals(entities[2], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 95.0, 0.5);
+}
+
+TEST(ExactDrawingTest, CirclesUnderTransformsKeepTheirTrueAxes)
+{
+    const auto entities = ExactEntities("transform-ellipse");
+    ASSERT_EQ(Types(entities), "ELLIPSE HATCH CIRCLE HATCH");
+    // rotate(45) scale(2,1) of r 15: a major axis of 30 at 45 degrees, flipped, ratio 0.5.
+    EXPECT_NEAR(Real(entities[0], 10), 40.0, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 20), 50.0, 1e-9);
+    EXPECT_NEAR(std::fabs(Real(entities[0], 11)), 30 / std::sqrt(2.0), 1e-6);
+    EXPECT_NEAR(Real(entities[0], 11) * Real(entities[0], 21), -450.0, 1e-6);
+    EXPECT_NEAR(Real(entities[0], 40), 0.5, 1e-9);
+    // The turned ellipse's hatch edge: ratio 10/25, major axis turned by 60 degrees (flipped).
+    EXPECT_NEAR(Real(entities[1], 40), 0.4, 1e-9);
+    EXPECT_NEAR(std::atan2(-Real(entities[1], 21), Real(entities[1], 11)), M_PI / 3, 1e-6);
+    // A circle under a rotation stays a circle of its radius, its centre where the rotation keeps it.
+    EXPECT_NEAR(Real(entities[2], 40), 20.0, 1e-9);
+    EXPECT_NEAR(Real(entities[2], 10), 160.0, 1e-9);
+    // A skewed circle is an ellipse whose axes are neither of the circle's.
+    EXPECT_GT(Real(entities[3], 40), 0.0);
+    EXPECT_LT(Real(entities[3], 40), 1.0);
+}
+
+TEST(ExactDrawingTest, TextTakesAngleAndHeightFromTheMatrix)
+{
+    const auto entities = ExactEntities("transform-text");
+    ASSERT_EQ(Types(entities), "TEXT TEXT");
+    EXPECT_NEAR(Real(entities[0], 40), 0.8 * 20 * 1.5, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 50), 30.0, 1e-9); // rotate(-30) turns up on screen: +30 in DXF
+    EXPECT_NEAR(Real(entities[0], 10), 20.0, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 20), 20.0, 1e-9);
+    EXPECT_NEAR(Real(entities[1], 50), -15.0, 1e-9);
+    EXPECT_NEAR(Real(entities[1], 40), 9.6, 1e-9);
+}
+
+TEST(ExactDrawingTest, HiddenAndTemplateElementsDrawNothing)
+{
+    const auto entities = ExactEntities("visibility");
+    // Only the visible child of the hidden group and the switch's first child whose conditions hold.
+    ASSERT_EQ(Types(entities), "HATCH HATCH");
+    EXPECT_EQ(GroupValue(entities[0], 62), "5");
+    EXPECT_NEAR(Real(entities[0], 10, 1), 10.0, 1e-9);
+    EXPECT_NEAR(Real(entities[1], 10, 1), 110.0, 1e-9);
+    EXPECT_NEAR(Real(entities[1], 20, 1), 50.0, 1e-9);
+}
+
+TEST(ExactDrawingTest, StylesFollowTheTree)
+{
+    const auto entities = ExactEntities("inheritance");
+    // Fills and strokes: the group's blue and black; the rect's own red over the green its group's
+    // style hands down; blue again through inherit over the rect's own red; the initial black after
+    // the group ends; then currentColor twice; the fill-opacity 0 rect is only stroked, the
+    // stroke-opacity 0 one only filled.
+    std::vector<std::string> colours;
+    for (const Entity& entity : entities)
+        colours.push_back(Type(entity) + ":" + GroupValue(entity, 62));
+    const std::vector<std::string> expected = {"HATCH:5",        "LWPOLYLINE:0", "HATCH:1", "LWPOLYLINE:0",
+                                               "HATCH:5",        "LWPOLYLINE:0", "HATCH:0", "HATCH:212",
+                                               "LWPOLYLINE:212", "HATCH:92"};
+    EXPECT_EQ(colours, expected);
+}
+
+TEST(ExactDrawingTest, PaintsInEveryForm)
+{
+    const auto entities = ExactEntities("paint");
+    std::vector<std::string> colours;
+    for (const Entity& entity : entities)
+        colours.push_back(Type(entity) + ":" + GroupValue(entity, 62));
+    // First stops (orange, also through the linked gradient), the fallback, nothing for
+    // transparent, half-transparent red drawn, hsl green, hsla blue, a keyword, fill and stroke,
+    // and a stroke alone.
+    ASSERT_EQ(colours.size(), 10u) << Types(entities);
+    EXPECT_EQ(colours[0], colours[1]);
+    EXPECT_EQ(colours[0], "HATCH:30");
+    EXPECT_EQ(colours[3], "HATCH:1");
+    EXPECT_EQ(colours[5], "HATCH:5");
+    EXPECT_EQ(Type(entities[7]), "HATCH");
+    EXPECT_EQ(Type(entities[8]), "LWPOLYLINE");
+    EXPECT_EQ(Type(entities[9]), "CIRCLE");
+}
+
+TEST(ExactDrawingTest, LengthsWithUnits)
+{
+    const auto entities = ExactEntities("lengths");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH CIRCLE LWPOLYLINE");
+    const double mm = 96 / 25.4;
+    EXPECT_NEAR(Real(entities[0], 10, 1), 2 * mm, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 11, 1), 2 * mm + 10 * mm, 1e-9);
+    EXPECT_NEAR(Real(entities[1], 10, 1), 80.0, 1e-9);  // 60pt
+    EXPECT_NEAR(Real(entities[2], 10, 1), 120.0, 1e-9); // 12em at 10
+    EXPECT_NEAR(Real(entities[3], 10, 1), 10.0, 1e-9);  // 5% of 200
+    EXPECT_NEAR(Real(entities[4], 10), 170.0, 1e-9);
+    const double diagonal = std::sqrt((200.0 * 200 + 100.0 * 100) / 2);
+    EXPECT_NEAR(Real(entities[4], 40), 0.1 * diagonal, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 40), 0.01 * diagonal, 1e-9); // a stroke width of 1%
+}
+
+TEST(ExactDrawingTest, NestedViewportsScaleTheirContent)
+{
+    const auto entities = ExactEntities("nested-svg");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH");
+    // viewBox 0 0 10 10 into 80 x 80 at (10, 10): (1, 1) lands on (18, 18).
+    EXPECT_NEAR(Real(entities[0], 10, 1), 18.0, 1e-9);
+    EXPECT_NEAR(Real(entities[0], 20, 1), 100 - 18.0, 1e-9);
+    // preserveAspectRatio none stretches the circle into an ellipse of 36 by 16.
+    EXPECT_NEAR(Real(entities[1], 40), 16.0 / 36.0, 1e-9);
+    // xMinYMid meet: scale 4, flush left at x 100.
+    EXPECT_NEAR(Real(entities[2], 10, 1), 100.0, 1e-9);
+}
+
+TEST(ExactDrawingTest, UseDrawsAnyElementOnceAndNeverItself)
+{
+    const auto entities = ExactEntities("use");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH HATCH");
+    EXPECT_EQ(GroupValue(entities[0], 62), "1");
+    EXPECT_NEAR(Real(entities[0], 10, 1), 10.0, 1e-9);
+    // The symbol's 10 x 10 viewBox into 40 x 40 at (10, 50): its top point (5, 0) at (30, 50).
+    EXPECT_NEAR(Real(entities[3], 10, 1), 30.0, 1e-9);
+    EXPECT_NEAR(Real(entities[3], 20, 1), 50.0, 1e-9);
+    // The group that uses itself draws its rectangle once.
+    EXPECT_EQ(GroupValue(entities[4], 8), "loop");
+}
+
+TEST(ExactDrawingTest, TextRunsAndContent)
+{
+    const auto entities = ExactEntities("text");
+    ASSERT_EQ(Types(entities), "TEXT TEXT TEXT TEXT TEXT");
+    EXPECT_EQ(GroupValue(entities[0], 1), "Plain & simple \\U+263A");
+    EXPECT_NEAR(Real(entities[0], 20), 100 - 32.0, 1e-9); // y 30 and dy 2
+    EXPECT_NEAR(Real(entities[0], 40), 0.8 * 16, 1e-9);   // the initial font size
+    EXPECT_EQ(GroupValue(entities[1], 1), "Big");
+    EXPECT_NEAR(Real(entities[1], 40), 16.0, 1e-9);
+    EXPECT_EQ(GroupValue(entities[2], 1), "small run");
+    EXPECT_NEAR(Real(entities[2], 40), 8.0, 1e-9);
+    EXPECT_EQ(GroupValue(entities[2], 62), "1");
+    EXPECT_EQ(GroupValue(entities[1], 7), "Style-DejaVu Sans");
+    // text-anchor end and middle as the right and centre justification about the anchor point.
+    EXPECT_EQ(GroupValue(entities[0], 72), "0");
+    EXPECT_EQ(GroupValue(entities[3], 72), "2");
+    EXPECT_NEAR(Real(entities[3], 11), 190.0, 1e-9);
+    EXPECT_EQ(GroupValue(entities[4], 72), "1");
+}
+
+TEST(ExactDrawingTest, WithoutFillEntitiesShapesAreOutlinedInTheirFillColour)
+{
+    const auto entities = ExactEntities("visibility", false);
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE");
+    EXPECT_EQ(GroupValue(entities[0], 62), "5");
+}
+
+TEST(ExactDrawingTest, DefaultReadingIsUntouchedByTheOption)
+{
+    // The same drawing read both ways: the default output is what it was without the option.
+    const std::string svg = ReadFile(ExactDir() / "transform-list.svg");
+    EXPECT_EQ(ConvertSvgText(svg, true, false), ConvertSvgText(svg, true, false));
+    EXPECT_NE(ConvertSvgText(svg, true, false), ConvertSvgText(svg, true, true));
+}
+
+} // namespace
+
+TEST(ExactDrawingTest, StyleSheetsCascade)
+{
+    const auto entities = ExactEntities("style-sheet");
+    // One hatch a rect, in document order: the type rule's green, the class's red, the id's blue
+    // over the class, the child selector's purple, the descendant's yellow, the attribute's
+    // orange, the later of two equal rules (white), !important over the style attribute (cyan),
+    // and the style attribute over the class (blue).
+    std::vector<std::string> colours;
+    for (const Entity& entity : entities)
+        colours.push_back(Type(entity) + ":" + GroupValue(entity, 62));
+    const std::vector<std::string> expected = {"HATCH:92", "HATCH:1",  "HATCH:5", "HATCH:212", "HATCH:2",
+                                               "HATCH:30", "HATCH:7", "HATCH:4", "HATCH:5"};
+    EXPECT_EQ(colours, expected);
+}

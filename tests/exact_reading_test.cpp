@@ -1,0 +1,316 @@
+// The exact reading's parsers, table by table: transform lists, lengths, colours and paints, font
+// sizes, text content; then whole drawings read back entity by entity.
+#include "support/test_support.h"
+#include "svg/exact_css.h"
+#include "svg/exact_length.h"
+#include "svg/exact_paint.h"
+#include "svg/exact_reading.h"
+#include "svg/exact_style.h"
+#include "svg/exact_transform.h"
+#include "xml/xml.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+
+using namespace testing_support;
+
+namespace
+{
+
+std::string CaseName(const char* name)
+{
+    return name;
+}
+
+// ---- transform lists -------------------------------------------------------------------------
+
+struct TransformCase
+{
+    const char* name;
+    const char* text;
+    bool ok;
+    double m[6];
+};
+class TransformListTest : public ::testing::TestWithParam<TransformCase>
+{
+};
+
+TEST_P(TransformListTest, ComposesLeftToRight)
+{
+    const TransformCase& c = GetParam();
+    CMatrix m;
+    EXPECT_EQ(ParseTransformList(c.text, m), c.ok);
+    const double got[6] = {m.a, m.b, m.c, m.d, m.e, m.f};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(got[i], c.m[i], 1e-9) << "entry " << i;
+}
+
+constexpr double kS = 0.7071067811865476; // sin 45
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, TransformListTest,
+    ::testing::Values(
+        TransformCase{"Empty", "", true, {1, 0, 0, 1, 0, 0}},
+        TransformCase{"Matrix", "matrix(1 2 3 4 5 6)", true, {1, 2, 3, 4, 5, 6}},
+        TransformCase{"MatrixCommas", "matrix(1,2,3,4,5,6)", true, {1, 2, 3, 4, 5, 6}},
+        TransformCase{"MatrixSignsJoin", "matrix(1-2-3-4,5,6)", true, {1, -2, -3, -4, 5, 6}},
+        TransformCase{"Exponents", "translate(1e1,-2.5E-1)", true, {1, 0, 0, 1, 10, -0.25}},
+        TransformCase{"TranslateOneNumber", "translate(5)", true, {1, 0, 0, 1, 5, 0}},
+        TransformCase{"ScaleOneNumber", "scale(2)", true, {2, 0, 0, 2, 0, 0}},
+        TransformCase{"ScaleThenTranslate", "scale(2) translate(10,20)", true, {2, 0, 0, 2, 20, 40}},
+        TransformCase{"TranslateThenScale", "translate(10,20) scale(2)", true, {2, 0, 0, 2, 10, 20}},
+        TransformCase{"CommaBetween", "translate(10,20),scale(2)", true, {2, 0, 0, 2, 10, 20}},
+        TransformCase{"Rotate90", "rotate(90)", true, {0, 1, -1, 0, 0, 0}},
+        TransformCase{"RotateAboutCentre", "rotate(90 10 10)", true, {0, 1, -1, 0, 20, 0}},
+        TransformCase{"Rotate45", "rotate(45)", true, {kS, kS, -kS, kS, 0, 0}},
+        TransformCase{"SkewX45", "skewX(45)", true, {1, 0, 1, 1, 0, 0}},
+        TransformCase{"SkewY45", "skewY(45)", true, {1, 1, 0, 1, 0, 0}},
+        TransformCase{"BlanksInside", "  rotate ( 90 )  ", true, {0, 1, -1, 0, 0, 0}},
+        TransformCase{"UnknownFunction", "translate(1,2) spin(4)", false, {1, 0, 0, 1, 0, 0}},
+        TransformCase{"WrongCount", "matrix(1 0 0 1 5)", false, {1, 0, 0, 1, 0, 0}},
+        TransformCase{"Unclosed", "translate(1,2", false, {1, 0, 0, 1, 0, 0}},
+        TransformCase{"RotateTwoNumbers", "rotate(90 10)", false, {1, 0, 0, 1, 0, 0}}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(ViewportMatrixTest, MeetSliceAndNone)
+{
+    // A 100 x 50 viewBox into a 200 x 200 viewport.
+    const CMatrix meet = ViewportMatrix("0 0 100 50", "", 0, 0, 200, 200);
+    EXPECT_DOUBLE_EQ(meet.a, 2.0);
+    EXPECT_DOUBLE_EQ(meet.d, 2.0);
+    EXPECT_DOUBLE_EQ(meet.f, 50.0); // centred vertically
+    const CMatrix slice = ViewportMatrix("0 0 100 50", "xMinYMin slice", 0, 0, 200, 200);
+    EXPECT_DOUBLE_EQ(slice.a, 4.0);
+    EXPECT_DOUBLE_EQ(slice.e, 0.0);
+    const CMatrix none = ViewportMatrix("10 10 100 50", "none", 5, 5, 200, 200);
+    EXPECT_DOUBLE_EQ(none.a, 2.0);
+    EXPECT_DOUBLE_EQ(none.d, 4.0);
+    EXPECT_DOUBLE_EQ(none.e, 5.0 - 20.0);
+    const CMatrix bad = ViewportMatrix("0 0 0 10", "", 3, 4, 200, 200);
+    EXPECT_DOUBLE_EQ(bad.a, 1.0);
+    EXPECT_DOUBLE_EQ(bad.e, 3.0);
+}
+
+// ---- lengths ---------------------------------------------------------------------------------
+
+struct LengthCase
+{
+    const char* name;
+    const char* text;
+    CLengthAxis axis;
+    bool ok;
+    double value;
+};
+class LengthTest : public ::testing::TestWithParam<LengthCase>
+{
+};
+
+TEST_P(LengthTest, ResolvesToUserUnits)
+{
+    const LengthCase& c = GetParam();
+    CLengthContext context;
+    context.fontSize = 10.0;
+    context.viewportWidth = 200.0;
+    context.viewportHeight = 100.0;
+    const auto value = ResolveLength(c.text, context, c.axis);
+    ASSERT_EQ(value.has_value(), c.ok);
+    if (c.ok)
+    {
+        EXPECT_NEAR(*value, c.value, 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, LengthTest,
+    ::testing::Values(LengthCase{"Plain", "12", CLengthAxis::X, true, 12},
+                      LengthCase{"Px", "12px", CLengthAxis::X, true, 12},
+                      LengthCase{"Mm", "25.4mm", CLengthAxis::X, true, 96},
+                      LengthCase{"Cm", "2.54cm", CLengthAxis::X, true, 96},
+                      LengthCase{"In", "1in", CLengthAxis::X, true, 96},
+                      LengthCase{"Pt", "72pt", CLengthAxis::X, true, 96},
+                      LengthCase{"Pc", "1pc", CLengthAxis::X, true, 16},
+                      LengthCase{"Em", "1.5em", CLengthAxis::X, true, 15},
+                      LengthCase{"Ex", "2ex", CLengthAxis::X, true, 10},
+                      LengthCase{"PercentWidth", "50%", CLengthAxis::X, true, 100},
+                      LengthCase{"PercentHeight", "50%", CLengthAxis::Y, true, 50},
+                      LengthCase{"PercentDiagonal", "10%", CLengthAxis::Other, true,
+                                 std::sqrt((200.0 * 200.0 + 100.0 * 100.0) / 2.0) / 10.0},
+                      LengthCase{"Exponent", "1e2", CLengthAxis::X, true, 100},
+                      LengthCase{"ExponentBeforeUnit", "1e1mm", CLengthAxis::X, true, 960 / 25.4},
+                      LengthCase{"LeadingDot", ".5", CLengthAxis::X, true, 0.5},
+                      LengthCase{"Blanks", "  3 px ", CLengthAxis::X, true, 3},
+                      LengthCase{"Negative", "-4", CLengthAxis::X, true, -4},
+                      LengthCase{"UnknownUnit", "12abc", CLengthAxis::X, false, 0},
+                      LengthCase{"Empty", "", CLengthAxis::X, false, 0},
+                      LengthCase{"Keyword", "auto", CLengthAxis::X, false, 0}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+// ---- colours and paints ------------------------------------------------------------------------
+
+struct ColorCase
+{
+    const char* name;
+    const char* text;
+    bool ok;
+    int rgb; // packed, red in the low byte
+    double alpha;
+};
+class CssColorTest : public ::testing::TestWithParam<ColorCase>
+{
+};
+
+TEST_P(CssColorTest, Parses)
+{
+    const ColorCase& c = GetParam();
+    CExactColor colour;
+    ASSERT_EQ(ParseCssColor(c.text, 0x123456, colour), c.ok);
+    if (!c.ok)
+        return;
+    EXPECT_EQ(colour.rgb, c.rgb) << std::hex << colour.rgb;
+    EXPECT_NEAR(colour.alpha, c.alpha, 1e-3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CssColorTest,
+    ::testing::Values(ColorCase{"HexLong", "#FF8000", true, 0x0080FF, 1},
+                      ColorCase{"HexShortDifferentDigits", "#F00", true, 0x0000FF, 1},
+                      ColorCase{"HexWithAlpha", "#00ff0080", true, 0x00FF00, 128.0 / 255},
+                      ColorCase{"HexShortAlpha", "#0000", true, 0, 0},
+                      ColorCase{"HexFiveDigits", "#12345", false, 0, 0},
+                      ColorCase{"RgbNumbers", "rgb(10, 20, 30)", true, 0x1E140A, 1},
+                      ColorCase{"RgbPercentFull", "rgb(100%,0%,0%)", true, 0x0000FF, 1},
+                      ColorCase{"RgbPercentHalf", "rgb(50%,50%,50%)", true, 0x808080, 1},
+                      ColorCase{"RgbClamped", "rgb(300,-5,0)", true, 0x0000FF, 1},
+                      ColorCase{"Rgba", "rgba(0,0,255,0.5)", true, 0xFF0000, 0.5},
+                      ColorCase{"RgbSpaceSlash", "rgb(0 0 255 / 25%)", true, 0xFF0000, 0.25},
+                      ColorCase{"HslRed", "hsl(0,100%,50%)", true, 0x0000FF, 1},
+                      ColorCase{"HslGreen", "hsl(120, 100%, 25%)", true, 0x008000, 1},
+                      ColorCase{"HslaBlue", "hsla(240,100%,50%,0)", true, 0xFF0000, 0},
+                      ColorCase{"KeywordCapitalised", "Red", true, 0x0000FF, 1},
+                      ColorCase{"KeywordCss", "cornflowerblue", true, 0xED9564, 1},
+                      ColorCase{"KeywordGreenIsHalf", "green", true, 0x008000, 1},
+                      ColorCase{"Transparent", "transparent", true, 0, 0},
+                      ColorCase{"CurrentColor", "currentColor", true, 0x123456, 1},
+                      ColorCase{"Unknown", "reddish", false, 0, 0},
+                      ColorCase{"UnclosedFunction", "rgb(1,2,3", false, 0, 0}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(PaintTest, NoneUrlFallbackAndFirstStop)
+{
+    CXML gradient;
+    gradient.m_strTag = "linearGradient";
+    auto stop = std::make_unique<CXML>();
+    stop->m_strTag = "stop";
+    stop->AddAttribute("style", "stop-color:#0000ff;stop-opacity:1");
+    gradient.AddChild(std::move(stop));
+    const CIdLookup lookup = [&](std::string_view id) -> const CXML*
+    { return id == "g1" ? &gradient : nullptr; };
+
+    CPaint paint;
+    ASSERT_TRUE(ParsePaint("none", 0, lookup, paint));
+    EXPECT_FALSE(paint.drawn);
+    ASSERT_TRUE(ParsePaint("url(#g1)", 0, lookup, paint));
+    EXPECT_TRUE(paint.drawn);
+    EXPECT_EQ(paint.rgb, 0xFF0000);
+    ASSERT_TRUE(ParsePaint("url(#missing) red", 0, lookup, paint));
+    EXPECT_TRUE(paint.drawn);
+    EXPECT_EQ(paint.rgb, 0x0000FF);
+    ASSERT_TRUE(ParsePaint("url('#g1') none", 0, lookup, paint));
+    EXPECT_FALSE(paint.drawn);
+    ASSERT_TRUE(ParsePaint("url(#missing)", 0, lookup, paint));
+    EXPECT_FALSE(paint.drawn);
+    EXPECT_FALSE(ParsePaint("nonsense", 0, lookup, paint));
+}
+
+// ---- font sizes, families, declarations ------------------------------------------------------
+
+struct FontSizeCase
+{
+    const char* name;
+    const char* text;
+    bool ok;
+    double size;
+};
+class FontSizeTest : public ::testing::TestWithParam<FontSizeCase>
+{
+};
+
+TEST_P(FontSizeTest, AgainstParentOf20)
+{
+    const FontSizeCase& c = GetParam();
+    const auto size = ResolveFontSize(c.text, 20.0);
+    ASSERT_EQ(size.has_value(), c.ok);
+    if (c.ok)
+    {
+        EXPECT_NEAR(*size, c.size, 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FontSizeTest,
+    ::testing::Values(FontSizeCase{"Px", "12px", true, 12}, FontSizeCase{"Em", "2em", true, 40},
+                      FontSizeCase{"Percent", "50%", true, 10}, FontSizeCase{"Pt", "12pt", true, 16},
+                      FontSizeCase{"Medium", "medium", true, 16},
+                      FontSizeCase{"XxLarge", "xx-large", true, 32},
+                      FontSizeCase{"Larger", "larger", true, 24}, FontSizeCase{"Negative", "-3", false, 0},
+                      FontSizeCase{"Garbage", "big", false, 0}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(FontFamilyTest, FirstFamilyWithoutQuotes)
+{
+    EXPECT_EQ(FirstFontFamily("'Open Sans', Arial, sans-serif"), "Open Sans");
+    EXPECT_EQ(FirstFontFamily(" \"DejaVu Sans\" "), "DejaVu Sans");
+    EXPECT_EQ(FirstFontFamily("Arial"), "Arial");
+}
+
+TEST(CssDeclarationTest, SplitsTrimsAndMarksImportant)
+{
+    std::vector<CCssDeclaration> out;
+    ParseCssDeclarations(" FILL : red ; stroke:blue !important;;bad; font-family: 'A;B'", out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[0].property, "fill");
+    EXPECT_EQ(out[0].value, "red");
+    EXPECT_FALSE(out[0].important);
+    EXPECT_EQ(out[1].property, "stroke");
+    EXPECT_EQ(out[1].value, "blue");
+    EXPECT_TRUE(out[1].important);
+}
+
+struct TextContentCase
+{
+    const char* name;
+    const char* text;
+    bool preserve;
+    const char* decoded;
+};
+class TextContentTest : public ::testing::TestWithParam<TextContentCase>
+{
+};
+
+TEST_P(TextContentTest, Decodes)
+{
+    EXPECT_EQ(DecodeTextContent(GetParam().text, GetParam().preserve), GetParam().decoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Content, TextContentTest,
+    ::testing::Values(TextContentCase{"Named", "a &lt;b&gt; &amp; &quot;c&quot; &apos;", false,
+                                      "a <b> & \"c\" '"},
+                      TextContentCase{"Decimal", "&#65;&#66;", false, "AB"},
+                      TextContentCase{"HexToUtf8", "&#xE9;&#x20AC;", false, "\xC3\xA9\xE2\x82\xAC"},
+                      TextContentCase{"UnknownKept", "&nbsp;&x", false, "&nbsp;&x"},
+                      TextContentCase{"DefaultSpace", "\n  two\t\twords  \n", false, "two words"},
+                      TextContentCase{"PreserveSpace", "a\n\tb", true, "a  b"}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(StyleElementTextTest, FromTheFileBytesWithCdataUnwrapped)
+{
+    const std::vector<std::string> texts = StyleElementTexts(
+        "<svg><styles>no</styles><style type=\"text/css\"><![CDATA[\n.st0{fill:red}\n]]></style>"
+        "<style/><style>rect { fill: blue }</style><style>a{}<![CDATA[b{}]]>c{}<![CDATA[unclosed");
+    const std::vector<std::string> expected = {"\n.st0{fill:red}\n", "rect { fill: blue }",
+                                               "a{}b{}c{}unclosed"};
+    EXPECT_EQ(texts, expected);
+}
+
+} // namespace
