@@ -200,14 +200,18 @@ void CDxfDocument::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return;
+    // One test per polyline, not per vertex: without an output unit the vertices go out as given.
+    if (m_mapsUnits && !MapVertices(vertices))
+        return;
+    const std::vector<DxfVertex>& written = m_mapsUnits ? m_unitVertices : vertices;
     CDxfWriter& dw = *m_writer;
-    m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(vertices.size()), 0, 0, flags),
+    m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(written.size()), 0, 0, flags),
                          MakeAttributes(*this, style));
     // Written group by group because the library's vertex writer leaves out the widths.
-    dw.Vertices(vertices, kMinBulge);
+    dw.Vertices(written, kMinBulge);
 }
 
-bool CDxfDocument::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)
+bool CDxfDocument::WriteHatchLoops(const std::vector<HatchLoop>& loops, const EntityStyle& style)
 {
     if (!m_writer || !m_dxf)
         return false;

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <dl_dxf.h>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <utility>
@@ -65,7 +65,8 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
     if (value == std::string_view::npos || value - variable > 20)
         return false;
     const auto tailStart = static_cast<std::streamoff>(value + placeholder.size());
-    const auto shift = static_cast<std::streamoff>(seed.size()) - static_cast<std::streamoff>(placeholder.size());
+    const auto shift =
+        static_cast<std::streamoff>(seed.size()) - static_cast<std::streamoff>(placeholder.size());
 
     file.seekg(0, std::ios::end);
     const std::streamoff end = file.tellg();
@@ -192,6 +193,7 @@ int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned 
     // that the true seed later replaces it without moving the rest of the file.
     m_seedPlaceholder = std::max(kDefaultHandleSeed, std::min(expectedHandles, kMaxHandleSeed));
     dw.dxfHex(5, static_cast<int>(m_seedPlaceholder));
+    WriteUnitVariables();
     dw.sectionEnd();
 
     dw.sectionTables();
@@ -208,6 +210,10 @@ int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned 
     {
         double sum = 0.0;
         ParseDashPattern(m_dashes[i], values, sum);
+        // Dash lengths are lengths of the drawing and follow its unit.
+        for (double& value : values)
+            ToOutputLength(value);
+        ToOutputLength(sum);
         bool usable = values.size() >= 2 && IsWritable(sum);
         for (double value : values)
             usable = usable && IsWritable(value);

@@ -127,6 +127,8 @@ std::string EncodeContent(std::string_view content)
 void CDxfDocument::WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
                                    const std::string& style)
 {
+    ToOutputUnit(x, y);
+    ToOutputLength(height);
     if (!m_writer || !IsWritable(x) || !IsWritable(y) || !IsWritable(height))
         return;
     const DL_TextData data(x, y, 0.0, x, y, 0.0, height, kWidthFactor, 0, 0, 0, EncodeContent(content), style,
