@@ -32,6 +32,10 @@ const char* const kUsage =
     "\n"
     "  --fill             write filled shapes as solid hatches (default)\n"
     "  --no-fill          write outlines only\n"
+    "  --units=UNIT       write the drawing in mm, cm, in or px and declare the unit; the drawing's\n"
+    "                     user unit is a CSS pixel (1/96 in) unless its width and height in mm, cm,\n"
+    "                     in, pt or pc size its viewBox; px is declared unitless (DXF has no pixel\n"
+    "                     unit); none (the default) writes user units without a unit\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -49,6 +53,7 @@ const char* const kUsage =
 struct Options
 {
     bool fill = true;
+    OutputUnits units = OutputUnits::None;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -219,12 +224,13 @@ private:
     bool m_open = false;
 };
 
-ConversionResult ConvertOne(const Job& job, bool fill, const ProgressSink& progress)
+ConversionResult ConvertOne(const Job& job, const Options& options, const ProgressSink& progress)
 {
     ConversionRequest request;
     request.inputPath = job.input;
     request.outputPath = job.output;
-    request.fillOption = fill;
+    request.fillOption = options.fill;
+    request.units = options.units;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -260,8 +266,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             continue;
         }
         std::string value;
-        const bool takesValue = arg == "--output-dir" || arg == "--jobs" ||
-                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0;
+        const bool takesValue = arg == "--output-dir" || arg == "--jobs" || arg == "--units" ||
+                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0 ||
+                                arg.rfind("--units=", 0) == 0;
         std::string name = arg;
         if (takesValue)
         {
@@ -301,6 +308,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             options.outputDir = value;
         else if (name == "--jobs" && ParseJobs(value, options.jobs))
             continue;
+        else if (name == "--units" && ParseOutputUnits(value, options.units))
+            continue;
         else if (name == "--")
             optionsEnded = true;
         else
@@ -333,8 +342,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     {
         for (std::size_t i = next++; i < jobs.size(); i = next++)
         {
-            results[i] =
-                ConvertOne(jobs[i], options.fill, [&line, i](int percent) { line.Report(i, percent); });
+            results[i] = ConvertOne(jobs[i], options, [&line, i](int percent) { line.Report(i, percent); });
             if (!results[i].ok())
                 line.Say("orbelin-convert: " + results[i].message +
                          (results[i].reason.empty() ? "" : ": " + results[i].reason));
