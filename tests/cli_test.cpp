@@ -172,7 +172,8 @@ TEST(CliConvert, FillOptionReachesTheConversion)
 TEST(CliConvert, UnitsOptionReachesTheConversion)
 {
     const fs::path folder = Folder("units");
-    WriteFile(folder / "in.svg", R"(<svg width="10mm" height="10mm" viewBox="0 0 10 10"><line x2="5"/></svg>)");
+    WriteFile(folder / "in.svg",
+              R"(<svg width="10mm" height="10mm" viewBox="0 0 10 10"><line x2="5"/></svg>)");
     const fs::path in = folder / "in.svg";
     ASSERT_EQ(Cli({"--units=in", in.string(), (folder / "equals.dxf").string()}).code, 0);
     ASSERT_EQ(Cli({"--units", "MM", in.string(), (folder / "apart.dxf").string()}).code, 0);

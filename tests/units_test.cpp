@@ -144,7 +144,8 @@ std::string Drawing(const std::string& rootAttributes, double sheetWidth, double
     const std::string w = std::to_string(sheetWidth);
     const std::string h = std::to_string(sheetHeight);
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" " + rootAttributes + ">\n" +
-           "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h + "\" style=\"fill:none;stroke:#000000\"/>\n" +
+           "<rect x=\"0\" y=\"0\" width=\"" + w + "\" height=\"" + h +
+           "\" style=\"fill:none;stroke:#000000\"/>\n" +
            "<path d=\"M 10 10 L 60 10 Q 70 20 60 30\" "
            "style=\"fill:none;stroke:#000000;stroke-width:2;stroke-dasharray:4 2\"/>\n"
            "<text x=\"20\" y=\"50\" style=\"font-size:10px\">Hi</text>\n"
@@ -159,13 +160,13 @@ std::string Drawing(const std::string& rootAttributes, double sheetWidth, double
 struct SheetCase
 {
     const char* name;
-    const char* root; // attributes of the svg element
-    double sheetWidth, sheetHeight;   // user units the sheet outline spans
+    const char* root;               // attributes of the svg element
+    double sheetWidth, sheetHeight; // user units the sheet outline spans
     OutputUnits units;
     const char* insUnits;
     const char* measurement;
     double scale, shift;
-    double maxX, minY, maxY;          // extents of the outline; minX is 0
+    double maxX, minY, maxY; // extents of the outline; minX is 0
 };
 
 class UnitsSheet : public ::testing::TestWithParam<SheetCase>
@@ -209,21 +210,21 @@ constexpr double kMmPerPx = 25.4 / 96;
 INSTANTIATE_TEST_SUITE_P(
     Sheets, UnitsSheet,
     ::testing::Values(
-        SheetCase{"MillimetreSheetInMillimetres", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210, 297,
-                  OutputUnits::Millimetres, "4", "1", 1.0, 0, 210, 0, 297},
-        SheetCase{"MillimetreSheetInInches", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210, 297,
-                  OutputUnits::Inches, "1", "0", 1 / 25.4, 0, 210 / 25.4, 0, 297 / 25.4},
-        SheetCase{"MillimetreSheetInCentimetres", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210,
-                  297, OutputUnits::Centimetres, "5", "1", 0.1, 0, 21, 0, 29.7},
-        SheetCase{"MillimetreSheetInPixels", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210, 297,
-                  OutputUnits::Pixels, "0", "0", 96 / 25.4, 0, 210 / kMmPerPx, 0, 297 / kMmPerPx},
-        SheetCase{"PixelSheetInMillimetres", R"(width="800" height="600")", 800, 600, OutputUnits::Millimetres,
-                  "4", "1", kMmPerPx, 0, 800 * kMmPerPx, 0, 600 * kMmPerPx},
-        SheetCase{"UnsizedSheetInMillimetres", R"(viewBox="0 0 96 96")", 96, 96, OutputUnits::Millimetres, "4", "1",
-                  kMmPerPx, 0, 25.4, 0, 25.4},
+        SheetCase{"MillimetreSheetInMillimetres", R"(width="210mm" height="297mm" viewBox="0 0 210 297")",
+                  210, 297, OutputUnits::Millimetres, "4", "1", 1.0, 0, 210, 0, 297},
+        SheetCase{"MillimetreSheetInInches", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210,
+                  297, OutputUnits::Inches, "1", "0", 1 / 25.4, 0, 210 / 25.4, 0, 297 / 25.4},
+        SheetCase{"MillimetreSheetInCentimetres", R"(width="210mm" height="297mm" viewBox="0 0 210 297")",
+                  210, 297, OutputUnits::Centimetres, "5", "1", 0.1, 0, 21, 0, 29.7},
+        SheetCase{"MillimetreSheetInPixels", R"(width="210mm" height="297mm" viewBox="0 0 210 297")", 210,
+                  297, OutputUnits::Pixels, "0", "0", 96 / 25.4, 0, 210 / kMmPerPx, 0, 297 / kMmPerPx},
+        SheetCase{"PixelSheetInMillimetres", R"(width="800" height="600")", 800, 600,
+                  OutputUnits::Millimetres, "4", "1", kMmPerPx, 0, 800 * kMmPerPx, 0, 600 * kMmPerPx},
+        SheetCase{"UnsizedSheetInMillimetres", R"(viewBox="0 0 96 96")", 96, 96, OutputUnits::Millimetres,
+                  "4", "1", kMmPerPx, 0, 25.4, 0, 25.4},
         // The viewBox holds twice the pixels of the width: a user unit is half a pixel.
-        SheetCase{"PixelWidthAgainstViewBox", R"(width="400px" height="300px" viewBox="0 0 800 600")", 800, 600,
-                  OutputUnits::Pixels, "0", "0", 0.5, 0, 400, 0, 300},
+        SheetCase{"PixelWidthAgainstViewBox", R"(width="400px" height="300px" viewBox="0 0 800 600")", 800,
+                  600, OutputUnits::Pixels, "0", "0", 0.5, 0, 400, 0, 300},
         SheetCase{"PointsInInches", R"(width="72pt" height="72pt" viewBox="0 0 100 100")", 100, 100,
                   OutputUnits::Inches, "1", "0", 0.01, 0, 1, 0, 1},
         // Without a viewBox a user unit is a pixel; the walk flips against "2" of "2in", and the
@@ -251,8 +252,8 @@ TEST_P(UserUnitMeasure, ReadsTheRootSize)
 {
     const MeasureCase& c = GetParam();
     double shift = -1;
-    const CUnitLength unit =
-        CConverter::MeasureUserUnit(c.width, c.height, c.viewBox ? c.viewBox : "", c.viewBox != nullptr, shift);
+    const CUnitLength unit = CConverter::MeasureUserUnit(c.width, c.height, c.viewBox ? c.viewBox : "",
+                                                         c.viewBox != nullptr, shift);
     EXPECT_DOUBLE_EQ(unit.size / unit.perInch, c.inches);
     EXPECT_EQ(unit.perInch, c.perInch);
     EXPECT_DOUBLE_EQ(shift, c.shift);
@@ -260,23 +261,22 @@ TEST_P(UserUnitMeasure, ReadsTheRootSize)
 
 INSTANTIATE_TEST_SUITE_P(
     Edges, UserUnitMeasure,
-    ::testing::Values(
-        MeasureCase{"SameUnitKeptExact", "210mm", "297mm", "0 0 210 297", 1 / 25.4, 25.4, 0},
-        MeasureCase{"CommasAndBlanks", " 10cm ", "", "0,0, 100\t50", 0.1 / 2.54, 2.54, 0},
-        MeasureCase{"UnitLetterCase", "1IN", "", "0 0 2 2", 0.5, 1, 0},
-        MeasureCase{"PicasAndPoints", "6pc", "72pt", "0 0 1 1", 1, 6, 0},
-        // Width and height disagree: the viewBox is fitted whole, so the smaller unit decides.
-        MeasureCase{"FittedToTheNarrowerSide", "100mm", "1in", "0 0 100 100", 0.01, 1, 0},
-        MeasureCase{"PercentIsNoSize", "100%", "100%", "0 0 10 10", 1.0 / 96, 96, 0},
-        MeasureCase{"FontRelativeIsNoSize", "10em", "", "0 0 10 10", 1.0 / 96, 96, 0},
-        MeasureCase{"ZeroWidthIsNoSize", "0mm", "", "0 0 10 10", 1.0 / 96, 96, 0},
-        MeasureCase{"NegativeWidthIsNoSize", "-5mm", "", "0 0 10 10", 1.0 / 96, 96, 0},
-        MeasureCase{"EmptyViewBoxIsPixels", "10mm", "10mm", "0 0 0 0", 1.0 / 96, 96, 0},
-        MeasureCase{"ShortViewBoxIsPixels", "10mm", "10mm", "0 0 10", 1.0 / 96, 96, 0},
-        MeasureCase{"UnreadableViewBoxIsPixels", "10mm", "10mm", "a b c d", 1.0 / 96, 96, 0},
-        MeasureCase{"NoViewBoxShiftsToTheLowerEdge", "1in", "1in", nullptr, 1.0 / 96, 96, 95},
-        MeasureCase{"NoViewBoxPixelsNoShift", "300", "200px", nullptr, 1.0 / 96, 96, 0},
-        MeasureCase{"NothingAtAll", "", "", nullptr, 1.0 / 96, 96, 0}),
+    ::testing::Values(MeasureCase{"SameUnitKeptExact", "210mm", "297mm", "0 0 210 297", 1 / 25.4, 25.4, 0},
+                      MeasureCase{"CommasAndBlanks", " 10cm ", "", "0,0, 100\t50", 0.1 / 2.54, 2.54, 0},
+                      MeasureCase{"UnitLetterCase", "1IN", "", "0 0 2 2", 0.5, 1, 0},
+                      MeasureCase{"PicasAndPoints", "6pc", "72pt", "0 0 1 1", 1, 6, 0},
+                      // Width and height disagree: the viewBox is fitted whole, so the smaller unit decides.
+                      MeasureCase{"FittedToTheNarrowerSide", "100mm", "1in", "0 0 100 100", 0.01, 1, 0},
+                      MeasureCase{"PercentIsNoSize", "100%", "100%", "0 0 10 10", 1.0 / 96, 96, 0},
+                      MeasureCase{"FontRelativeIsNoSize", "10em", "", "0 0 10 10", 1.0 / 96, 96, 0},
+                      MeasureCase{"ZeroWidthIsNoSize", "0mm", "", "0 0 10 10", 1.0 / 96, 96, 0},
+                      MeasureCase{"NegativeWidthIsNoSize", "-5mm", "", "0 0 10 10", 1.0 / 96, 96, 0},
+                      MeasureCase{"EmptyViewBoxIsPixels", "10mm", "10mm", "0 0 0 0", 1.0 / 96, 96, 0},
+                      MeasureCase{"ShortViewBoxIsPixels", "10mm", "10mm", "0 0 10", 1.0 / 96, 96, 0},
+                      MeasureCase{"UnreadableViewBoxIsPixels", "10mm", "10mm", "a b c d", 1.0 / 96, 96, 0},
+                      MeasureCase{"NoViewBoxShiftsToTheLowerEdge", "1in", "1in", nullptr, 1.0 / 96, 96, 95},
+                      MeasureCase{"NoViewBoxPixelsNoShift", "300", "200px", nullptr, 1.0 / 96, 96, 0},
+                      MeasureCase{"NothingAtAll", "", "", nullptr, 1.0 / 96, 96, 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(UnitsOption, NamesReadBackAndOthersAreRefused)
