@@ -144,7 +144,8 @@ class CDxfDocument
     void CurrentLayerName(std::string& out) const;
     // Each refuses, writing nothing and returning false, when a number is not IsWritable.
     bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
-    // The same for vertices whose numbers the caller has found writable (IsWritable) already.
+    // The same for vertices whose numbers the caller has found writable (IsWritable) already; with
+    // an output unit that takes a number out of range, nothing is written.
     void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
