@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <dl_dxf.h>
 #include <filesystem>
+#include <dl_dxf.h>
 #include <fstream>
 #include <string_view>
 #include <utility>
@@ -65,8 +65,7 @@ bool PatchHandleSeed(const std::string& path, const std::string& placeholder, co
     if (value == std::string_view::npos || value - variable > 20)
         return false;
     const auto tailStart = static_cast<std::streamoff>(value + placeholder.size());
-    const auto shift =
-        static_cast<std::streamoff>(seed.size()) - static_cast<std::streamoff>(placeholder.size());
+    const auto shift = static_cast<std::streamoff>(seed.size()) - static_cast<std::streamoff>(placeholder.size());
 
     file.seekg(0, std::ios::end);
     const std::streamoff end = file.tellg();
