@@ -294,6 +294,33 @@ TEST(UnitsOption, NamesReadBackAndOthersAreRefused)
     EXPECT_EQ(read, OutputUnits::Inches);
 }
 
+// Root sizes at the ends of the number range: whatever scale they make, the file stays sound.
+class UnitsExtremeSize : public ::testing::TestWithParam<const char*>
+{
+};
+
+TEST_P(UnitsExtremeSize, WritesASoundFile)
+{
+    const std::string svg =
+        std::string("<svg ") + GetParam() +
+        R"(><path d="M 0 0 L 10 10 L 1e14 5" style="stroke:#000000;stroke-width:3;fill:#ff0000"/>)"
+        R"(<circle cx="5" cy="5" r="4" style="fill:none;stroke:#000000"/>)"
+        R"(<text x="1" y="1" style="font-size:1e-3px">t</text></svg>)";
+    for (const OutputUnits units : {OutputUnits::Millimetres, OutputUnits::Inches, OutputUnits::Pixels})
+    {
+        const std::string dxf = Convert(svg, units);
+        ASSERT_FALSE(dxf.empty()) << OutputUnitsName(units);
+        EXPECT_EQ(CheckDxfStructure(dxf), "") << OutputUnitsName(units);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, UnitsExtremeSize,
+                         ::testing::Values(R"(width="1e300mm" height="1e300mm" viewBox="0 0 1e-300 1e-300")",
+                                           R"(width="1e-300in" height="1e-300in" viewBox="0 0 1e300 1e300")",
+                                           R"(width="1e308in" height="1e308in")",
+                                           R"(width="inf" height="nan")", R"(width="5mm" height="1e400mm")",
+                                           R"(width="1e-300in" height="1e-300in" viewBox="0 0 1 1")"));
+
 // Scaled up past what a CAD program keeps, an entity is left out as an unscaled one would be; the
 // file stays sound.
 TEST(UnitsOption, ScaledBeyondTheWritableRangeDropsTheEntity)
