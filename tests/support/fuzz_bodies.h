@@ -18,7 +18,8 @@ std::string FuzzXml(std::string_view input);
 std::string FuzzPath(std::string_view input);
 // Colour, style and transform readers. The input is "colour\nstyle\ntransform", fields optional.
 std::string FuzzStyle(std::string_view input);
-// The whole conversion of the input as an SVG file to a scratch DXF file, with and without fills.
+// The whole conversion of the input as an SVG file to a scratch DXF file, with and without fills and
+// in an output unit.
 std::string FuzzConversion(std::string_view input);
 
 // Runs a body by the name of its target ("xml", "path", "style", "conversion"); unknown names fail.
