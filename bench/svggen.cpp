@@ -6,9 +6,11 @@
 //
 // paths     many paths of 20 segments mixing L, C and Q (absolute and relative, comma and blank)
 // hugepath  one path whose d attribute holds the whole drawing
+// longpath  one path whose d is a single subpath of the whole drawing: one polyline of millions of vertices
 // shapes    many small rect, rounded rect, circle, ellipse, line and polygon elements
 // groups    stacks of 40 nested groups with transforms, a few shapes at the bottom of each
 // text      text elements with long contents
+// elements  a million small elements per 56 MB (circle, line, rect, short path), a few attributes each
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -206,6 +208,74 @@ void HugePath(CSvgWriter& out, CRandom& random, std::size_t target)
     out.Raw("\"/>\n");
 }
 
+void LongPath(CSvgWriter& out, CRandom& random, std::size_t target)
+{
+    out.Raw("  <path style=\"fill:none;stroke:#000000;stroke-width:0.25\"\n        d=\"");
+    double x = kCanvas / 2, y = kCanvas / 2;
+    out.Raw("M");
+    out.Pair(x, y);
+    while (out.Written() + 16 < target)
+        Segment(out, random, x, y, random.Below(3), random.Below(4) == 0);
+    out.Raw("\"/>\n");
+}
+
+// Elements of a few dozen bytes, as a drawing of many small parts (a PCB, a scatter plot) has them:
+// there the tree's cost per element and per attribute counts more than any one element's geometry.
+void SmallElement(CSvgWriter& out, CRandom& random, int kind)
+{
+    const double x = random.Uniform(0.0, kCanvas - 10.0);
+    const double y = random.Uniform(0.0, kCanvas - 10.0);
+    switch (kind)
+    {
+    case 0:
+        out.Raw("<circle cx=\"");
+        out.Number(x);
+        out.Raw("\" cy=\"");
+        out.Number(y);
+        out.Raw("\" r=\"");
+        out.Number(random.Uniform(0.5, 5.0));
+        out.Raw("\" fill=\"none\"/>\n");
+        break;
+    case 1:
+        out.Raw("<line x1=\"");
+        out.Number(x);
+        out.Raw("\" y1=\"");
+        out.Number(y);
+        out.Raw("\" x2=\"");
+        out.Number(x + random.Uniform(-9.0, 9.0));
+        out.Raw("\" y2=\"");
+        out.Number(y + random.Uniform(-9.0, 9.0));
+        out.Raw("\"/>\n");
+        break;
+    case 2:
+        out.Raw("<rect x=\"");
+        out.Number(x);
+        out.Raw("\" y=\"");
+        out.Number(y);
+        out.Raw("\" width=\"");
+        out.Number(random.Uniform(0.5, 9.0));
+        out.Raw("\" height=\"");
+        out.Number(random.Uniform(0.5, 9.0));
+        out.Raw("\"/>\n");
+        break;
+    default:
+        out.Raw("<path stroke=\"");
+        out.Raw(Colour(random));
+        out.Raw("\" d=\"M");
+        out.Pair(x, y);
+        out.Raw("l");
+        out.Pair(random.Uniform(-9.0, 9.0), random.Uniform(-9.0, 9.0));
+        out.Raw("\"/>\n");
+        break;
+    }
+}
+
+void SmallElements(CSvgWriter& out, CRandom& random, std::size_t target)
+{
+    for (int i = 0; out.Written() < target; ++i)
+        SmallElement(out, random, i % 4);
+}
+
 void Shape(CSvgWriter& out, CRandom& random, int kind)
 {
     const double x = random.Uniform(0.0, kCanvas - 40.0);
@@ -381,7 +451,9 @@ std::uint64_t Seed(const std::string& kind)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: orbelin-svggen paths|hugepath|shapes|groups|text MEGABYTES OUTPUT.svg\n");
+    std::fprintf(
+        stderr,
+        "usage: orbelin-svggen paths|hugepath|longpath|shapes|groups|text|elements MEGABYTES OUTPUT.svg\n");
     return 2;
 }
 
@@ -420,6 +492,10 @@ int main(int argc, char** argv)
         Groups(out, random, body);
     else if (kind == "text")
         Texts(out, random, body);
+    else if (kind == "longpath")
+        LongPath(out, random, body);
+    else if (kind == "elements")
+        SmallElements(out, random, body);
     else
     {
         std::fclose(file);

@@ -4,7 +4,7 @@
 #
 #   scripts/bench.sh [--no-micro] [--save-reference]
 #
-# Environment: BENCH_SIZES (MB, default "1 10 50"), BENCH_KINDS (default all five), BENCH_RUNS (best of,
+# Environment: BENCH_SIZES (MB, default "1 10 50"), BENCH_KINDS (default all seven), BENCH_RUNS (best of,
 # default 5), BENCH_BUILD (default build-bench), BENCH_CONVERT (another orbelin-convert to measure, for
 # a before/after comparison). Drawings and outputs live in $BENCH_BUILD/bench/.
 # Every output's SHA-256 is listed in checksums.txt there; --save-reference keeps the list as the
@@ -14,7 +14,7 @@ export LC_ALL=C
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BENCH_BUILD:-$root/build-bench}"
 sizes="${BENCH_SIZES:-1 10 50}"
-kinds="${BENCH_KINDS:-paths hugepath shapes groups text}"
+kinds="${BENCH_KINDS:-paths hugepath longpath shapes groups text elements}"
 # Shared machines change speed from one run to the next; conversions and floors alike take the best.
 runs="${BENCH_RUNS:-5}"
 micro=1
@@ -73,6 +73,7 @@ count_output() {
 
 declare -A seconds cpu_seconds
 verdicts=()
+memory_verdicts=()
 for kind in $kinds; do
     for size in $sizes; do
         svg="$work/$kind-$size.svg"
@@ -130,6 +131,12 @@ for kind in $kinds; do
                        k, i / mb, o / mb, t, c, i / mb / t, e, v, v / t / 1e6, r / 1024, fd, fh, t / fd, t / fh }' |
             tee -a "$results"
 
+        # Memory has a limit on every drawing: three times the input plus 64 MB.
+        memory_verdicts+=("$(awk -v k="$kind" -v s="$size" -v r="$rss" -v i="$in_bytes" 'BEGIN {
+            limit = 3 * i + 64 * 1048576
+            printf "%s %s MB: peak RSS %.0f MB, limit %.0f MB (%s)", k, s, r / 1024, limit / 1048576,
+                   r * 1024 <= limit ? "ok" : "over" }')")
+
         if [ "$kind" = paths ] && [ "$size" = 10 ]; then
             verdicts+=("$(awk -v t="$best" -v fd="$floor_dd" -v fh="$floor_head" -v r="$rss" -v i="$in_bytes" 'BEGIN {
                 limit = 3 * i + 64 * 1048576
@@ -165,6 +172,7 @@ done
     done
     echo
     for verdict in "${verdicts[@]}"; do echo "$verdict"; done
+    for verdict in "${memory_verdicts[@]}"; do echo "$verdict"; done
 } | tee -a "$results"
 
 sort -k2 "$checksums" -o "$checksums"

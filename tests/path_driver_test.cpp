@@ -50,6 +50,7 @@ class CScratchDrawing
             const auto xs = GroupReals(entity, 10);
             const auto ys = GroupReals(entity, 20);
             EXPECT_EQ(xs.size(), ys.size());
+            EXPECT_EQ(GroupValue(entity, 90), std::to_string(xs.size())) << "vertex count";
             for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
                 outline.points.emplace_back(xs[i], kHeight - ys[i]);
             outline.widths = GroupReals(entity, 40);
@@ -339,5 +340,89 @@ TEST(PathDriver, ElementTransformMovesPoints)
     ASSERT_EQ(outlines.size(), 1u);
     ExpectPoints(outlines[0].points, {{5, 7}, {15, 7}});
 }
+
+// A subpath too long to keep as points is read twice, counted and then written: its polyline must
+// come out as a short one would, with the count and closed flag first, whatever comes before and
+// after it and wherever a number turns out not writable.
+constexpr int kLongRun = 70000; // more points than a subpath keeps
+
+// Point i of the long run: (i % 10, i / 1000).
+std::string LongRun()
+{
+    std::string d;
+    for (int i = 1; i <= kLongRun; ++i)
+        d += " L" + std::to_string(i % 10) + " " + std::to_string(i / 1000) + "." +
+             std::to_string(i % 1000 / 100) + std::to_string(i % 100 / 10) + std::to_string(i % 10);
+    return d;
+}
+
+struct LongOutline
+{
+    int flags;
+    std::size_t count;
+    std::pair<double, double> first;
+    std::pair<double, double> last;
+};
+
+struct LongCase
+{
+    const char* name;
+    const char* before; // path data before the run, which ends at its last point
+    const char* after;
+    const char* transform;
+    std::vector<LongOutline> outlines;
+    bool twice = false; // the run a second time, from a moveto of its own, just after the first
+};
+
+class LongSubpaths : public ::testing::TestWithParam<LongCase>
+{
+};
+
+TEST_P(LongSubpaths, WriteAsShortOnes)
+{
+    const LongCase& c = GetParam();
+    const std::string run = LongRun();
+    const auto outlines = DrawPath(c.before + run + (c.twice ? " M 0 0" + run : "") + c.after, c.transform);
+    ASSERT_EQ(outlines.size(), c.outlines.size());
+    for (std::size_t i = 0; i < outlines.size(); ++i)
+    {
+        SCOPED_TRACE("polyline " + std::to_string(i));
+        EXPECT_EQ(outlines[i].flags, c.outlines[i].flags);
+        ASSERT_EQ(outlines[i].points.size(), c.outlines[i].count);
+        ExpectPoints({outlines[i].points.front(), outlines[i].points.back()},
+                     {c.outlines[i].first, c.outlines[i].last});
+    }
+    // Vertices all through the run, in order (moved by the transform's offset).
+    const auto offset = c.outlines[0].first;
+    if (c.outlines.size() == 1 && c.outlines[0].count == kLongRun + 1)
+        for (int i = 1; i <= kLongRun; i += 997)
+            ExpectPoints({outlines[0].points[static_cast<std::size_t>(i)]},
+                         {{offset.first + i % 10, offset.second + i / 1000.0}});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, LongSubpaths,
+    ::testing::Values(
+        LongCase{"Open", "M 0 0", "", "", {{0, kLongRun + 1, {0, 0}, {0, 70}}}},
+        LongCase{"ClosedThenRelativeMove",
+                 "M 0 0",
+                 " z m 5 5 l 1 0",
+                 "",
+                 {{1, kLongRun + 1, {0, 0}, {0, 70}}, {0, 2, {5, 5}, {6, 5}}}},
+        LongCase{"BetweenShortSubpaths",
+                 "M -5 -5 L -4 -4 M 0 0",
+                 " M 3 3 L 4 4",
+                 "",
+                 {{0, 2, {-5, -5}, {-4, -4}}, {0, kLongRun + 1, {0, 0}, {0, 70}}, {0, 2, {3, 3}, {4, 4}}}},
+        LongCase{"TwoInARow",
+                 "M 0 0",
+                 " z",
+                 "",
+                 {{0, kLongRun + 1, {0, 0}, {0, 70}}, {1, kLongRun + 1, {0, 0}, {0, 70}}},
+                 true},
+        LongCase{"UnwritableFront", "M 1e16 0 L 0 0", " M 1 1 L 2 2", "", {{0, 2, {1, 1}, {2, 2}}}},
+        LongCase{"UnwritableEnd", "M 0 0", " L 1e16 0 M 1 1 L 2 2", "", {{0, 2, {1, 1}, {2, 2}}}},
+        LongCase{"Transformed", "M 0 0", "", "translate(5,7)", {{0, kLongRun + 1, {5, 7}, {5, 77}}}}),
+    [](const ::testing::TestParamInfo<LongCase>& row) { return std::string(row.param.name); });
 
 } // namespace

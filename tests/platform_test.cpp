@@ -1,13 +1,16 @@
-// The platform layer's file buffer and heap preparation: they change how memory is obtained, never
-// what a conversion reads.
+// The platform layer's file buffer and arena: they change how memory is obtained, never what a
+// conversion reads.
+#include "platform/arena.h"
 #include "platform/byte_buffer.h"
-#include "platform/heap.h"
 #include "support/test_support.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <memory_resource>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,28 +71,90 @@ TEST(CByteBufferTest, AssignsAndMoves)
     }
 }
 
-// Whatever the heap preparation does, allocations before, during and after it behave as ever,
-// including when guards follow each other.
-TEST(CLargePageHeapTest, HeapServesAsBefore)
+struct ArenaCase
 {
-    std::vector<std::string> kept;
-    for (int round = 0; round < 2; ++round)
+    const char* name;
+    std::size_t expected; // the first block's size
+    std::size_t pieces;
+    std::size_t largest;   // pieces take 1 to largest bytes
+    std::size_t alignment; // at most
+};
+
+class CArenaTest : public ::testing::TestWithParam<ArenaCase>
+{
+};
+
+// Every piece is aligned, keeps its bytes while later pieces are handed out (across small heap
+// blocks, mapped blocks and pieces larger than any block), and no two overlap.
+TEST_P(CArenaTest, PiecesAreAlignedAndKeepTheirBytes)
+{
+    const ArenaCase& c = GetParam();
+    orbelin::CArena arena(c.expected);
+    struct Piece
     {
-        const orbelin::CLargePageHeap heap(std::size_t{64} << 20);
-        std::vector<std::string> strings;
-        for (int i = 0; i < 20000; ++i)
-            strings.push_back(Pattern(static_cast<std::size_t>(i % 700)));
-        void* large = std::malloc(std::size_t{40} << 20);
-        ASSERT_NE(large, nullptr);
-        std::memset(large, 0x5A, std::size_t{40} << 20);
-        std::free(large);
-        for (int i = 0; i < 20000; i += 997)
-            EXPECT_EQ(strings[static_cast<std::size_t>(i)], Pattern(static_cast<std::size_t>(i % 700)));
-        kept.push_back(strings.back());
+        unsigned char* at;
+        std::size_t size;
+    };
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < c.pieces; ++i)
+    {
+        const std::size_t size = 1 + (i * 7919) % c.largest;
+        const std::size_t alignment = std::size_t{1} << (i % 8);
+        if (alignment > c.alignment)
+            continue;
+        auto* const at = static_cast<unsigned char*>(arena.allocate(size, alignment));
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(at) % alignment, 0u) << i;
+        std::memset(at, static_cast<int>(i & 0xFF), size);
+        pieces.push_back(Piece{at, size});
     }
-    EXPECT_EQ(kept[0], kept[1]);
-    const orbelin::CLargePageHeap small(1000); // too small to be worth anything: no change
-    EXPECT_EQ(Pattern(10).size(), 10u);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+    {
+        const Piece& piece = pieces[i];
+        const auto fill = static_cast<unsigned char>(piece.at[0]);
+        for (std::size_t k = 0; k < piece.size; k += 97)
+            ASSERT_EQ(piece.at[k], fill) << "piece " << i << " overwritten at " << k;
+        ASSERT_EQ(piece.at[piece.size - 1], fill) << "piece " << i;
+    }
+    EXPECT_GE(arena.Reserved(), pieces.empty() ? 0 : pieces.back().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CArenaTest,
+                         ::testing::Values(ArenaCase{"SmallFromTheHeap", 0, 20000, 64, 128},
+                                           ArenaCase{"LargeMapped", std::size_t{8} << 20, 200000, 200, 64},
+                                           ArenaCase{"PiecesLargerThanBlocks", 0, 40, std::size_t{5} << 20,
+                                                     16},
+                                           ArenaCase{"OnePieceFillsTheFirstBlock", 4096, 3, 4096, 8}),
+                         [](const ::testing::TestParamInfo<ArenaCase>& row)
+                         { return std::string(row.param.name); });
+
+// The file's text that a tree views lives as long as the arena, and is kept once however many
+// elements ask for it.
+TEST(CArenaTest, KeepsOwnersUntilItGoes)
+{
+    auto owner = std::make_shared<std::string>("text");
+    const std::weak_ptr<std::string> watch = owner;
+    {
+        orbelin::CArena arena;
+        arena.Keep(owner);
+        arena.Keep(owner);
+        arena.Keep(nullptr);
+        EXPECT_EQ(owner.use_count(), 2);
+        owner.reset();
+        EXPECT_FALSE(watch.expired());
+    }
+    EXPECT_TRUE(watch.expired());
+}
+
+// Containers over the arena grow as over the heap.
+TEST(CArenaTest, ServesContainers)
+{
+    orbelin::CArena arena(std::size_t{4} << 20);
+    std::pmr::vector<std::pmr::string> strings(&arena);
+    for (int i = 0; i < 20000; ++i)
+        strings.emplace_back(Pattern(static_cast<std::size_t>(i % 700)));
+    for (int i = 0; i < 20000; i += 997)
+        EXPECT_EQ(std::string(strings[static_cast<std::size_t>(i)]),
+                  Pattern(static_cast<std::size_t>(i % 700)));
 }
 
 } // namespace

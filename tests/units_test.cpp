@@ -321,6 +321,39 @@ INSTANTIATE_TEST_SUITE_P(Sizes, UnitsExtremeSize,
                                            R"(width="inf" height="nan")", R"(width="5mm" height="1e400mm")",
                                            R"(width="1e-300in" height="1e-300in" viewBox="0 0 1 1")"));
 
+// One subpath of more points than are kept at once, which the writer takes in parts.
+std::string LongPathDrawing(const std::string& rootAttributes, const std::string& farPoint)
+{
+    std::string d = "M 0 0";
+    for (int i = 1; i <= 70000; ++i)
+        d += " L " + std::to_string(i % 1000) + " " + std::to_string(i % 7);
+    d += farPoint;
+    return "<svg " + rootAttributes + "><path d=\"" + d +
+           "\" style=\"stroke:#000000;stroke-width:2;fill:none\"/></svg>";
+}
+
+TEST(UnitsOption, SubpathWrittenInPartsIsScaledWhole)
+{
+    const std::string svg = LongPathDrawing(R"(width="100mm" height="100mm" viewBox="0 0 100 100")", "");
+    const std::string plain = Convert(svg, OutputUnits::None);
+    const std::string scaled = Convert(svg, OutputUnits::Inches);
+    ASSERT_EQ(Entities(plain).size(), 1u);
+    EXPECT_EQ(CheckDxfStructure(scaled), "");
+    ExpectEntitiesScaled(plain, scaled, 1 / 25.4, 0);
+}
+
+// Written in parts, the polyline's vertex count is out before a far point is met: the point is
+// brought to the edge of the writable range rather than leaving the file unsound.
+TEST(UnitsOption, SubpathWrittenInPartsStaysSoundBeyondTheRange)
+{
+    const std::string svg =
+        LongPathDrawing(R"(width="1000000in" height="1000000in" viewBox="0 0 1 1")", " L 100000000000 3");
+    const std::string dxf = Convert(svg, OutputUnits::Millimetres);
+    EXPECT_EQ(CheckDxfStructure(dxf), "");
+    ASSERT_EQ(Entities(dxf).size(), 1u);
+    EXPECT_EQ(GroupValue(Entities(dxf)[0], 90), "70002");
+}
+
 // Scaled up past what a CAD program keeps, an entity is left out as an unscaled one would be; the
 // file stays sound.
 TEST(UnitsOption, ScaledBeyondTheWritableRangeDropsTheEntity)

@@ -38,12 +38,13 @@ std::string Describe(const CXML& element)
         for (std::size_t i = 0; i < element.m_attributes.size(); ++i)
         {
             const CAttribute& attribute = element.m_attributes[i];
-            out += (i ? " " : "") + attribute.GetName() + "=" + std::string(attribute.GetValue());
+            out +=
+                (i ? " " : "") + std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue());
         }
         out += ']';
     }
     if (!element.m_strText.empty())
-        out += "{" + element.m_strText + "}";
+        out += "{" + element.m_strText.str() + "}";
     if (!element.m_children.empty())
     {
         out += '(';
@@ -335,6 +336,14 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"UnquotedValueEndsTheScan", "<svg><rect x=\"1\" width=10 height=\"5\"/></svg>",
                  "svg(rect[x=1])", 1},
         LoadCase{"BlanksAroundEquals", "<svg><rect x = \"1\"/></svg>", "svg(rect[x=1])", 1},
+        // A value right after its name's '="' is viewed in the file; any other spelling is copied.
+        LoadCase{"BlankOnOneSideOfEquals", "<svg><r x =\"1\" y= \"2\" z=\"3\"/></svg>", "svg(r[x=1 y=2 z=3])",
+                 1},
+        LoadCase{"SingleQuotedAndEmptyValues", "<svg><r a='1' b=\"\" c=''/></svg>", "svg(r[a=1 b= c=])", 1},
+        LoadCase{
+            "NamesAroundTheInPlaceLength",
+            "<svg><abcdefghijklmno/><abcdefghijklmnop k=\"v\"/><abcdefghijklmnopqrstuvwxyz0123456789/></svg>",
+            "svg(abcdefghijklmno,abcdefghijklmnop[k=v],abcdefghijklmnopqrstuvwxyz0123456789)", 1},
         LoadCase{"RepeatedAttribute", "<svg><r x=\"1\" x=\"2\"/></svg>", "svg(r[x=2])", 1},
         LoadCase{"AttributesByteOrder", "<svg><r y=\"1\" fill=\"a\" Fill=\"b\" x=\"2\"/></svg>",
                  "svg(r[Fill=b fill=a x=2 y=1])", 1},
@@ -506,7 +515,7 @@ TEST(XmlLoad, ValuesLeftInTheFileEqualThoseOfTheTagAlone)
     {
         std::string out;
         for (const CAttribute& attribute : element.m_attributes)
-            out += attribute.GetName() + "=" + std::string(attribute.GetValue()) + ";";
+            out += std::string(attribute.GetName()) + "=" + std::string(attribute.GetValue()) + ";";
         return out;
     };
     int compared = 0;

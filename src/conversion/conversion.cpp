@@ -1,6 +1,6 @@
 #include "conversion/conversion.h"
 
-#include "platform/heap.h"
+#include "platform/arena.h"
 #include "platform/output_target.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -38,33 +38,6 @@ ConversionResult Fail(ConversionResult result, ConversionStatus status, const st
         message(text);
     return result;
 }
-
-// The heap preparation changes the C library's allocator for the whole process, so one conversion
-// at a time holds it; conversions running beside it use the heap as it is.
-std::atomic<bool> g_heapTaken{false};
-
-class CHeapTurn
-{
-public:
-    explicit CHeapTurn(std::size_t expectedBytes)
-    {
-        if (!g_heapTaken.exchange(true, std::memory_order_acquire))
-            m_heap.emplace(expectedBytes);
-    }
-    ~CHeapTurn()
-    {
-        if (m_heap)
-        {
-            m_heap.reset();
-            g_heapTaken.store(false, std::memory_order_release);
-        }
-    }
-    CHeapTurn(const CHeapTurn&) = delete;
-    CHeapTurn& operator=(const CHeapTurn&) = delete;
-
-private:
-    std::optional<orbelin::CLargePageHeap> m_heap;
-};
 
 // A stream cannot be read back to correct the handle seed at the end, so its header is given room:
 // the seed is only the floor of the handles a CAD program hands out next, and a floor too high
@@ -232,13 +205,14 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     report(0, 0);
     if (cancelled())
         return Fail(result, ConversionStatus::Cancelled, std::string(), MessageSink());
-    // Declared before the tree, so that the tree is gone when the heap is given back.
-    const CHeapTurn heap(2 * file.GetLength());
+    // The tree's memory, given back at once when the conversion ends; declared before the tree,
+    // which lives in it. A tree takes about as many bytes as the drawing has.
+    orbelin::CArena arena(file.GetLength());
     report(-1, kReadStart);
     converter.PrescanStyles(file.Text());
     file.Seek(0);
     report(5, kTreeStart);
-    CXML root;
+    CXML root(arena);
     Load(file, "", root);
     report(12, kTreeEnd);
 

@@ -204,14 +204,35 @@ void CDxfDocument::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices
     if (!m_writer || !m_dxf || vertices.empty())
         return;
     // One test per polyline, not per vertex: without an output unit the vertices go out as given.
-    if (m_mapsUnits && !MapVertices(vertices))
+    if (m_mapsUnits && !MapVertices(vertices, false))
         return;
     const std::vector<DxfVertex>& written = m_mapsUnits ? m_unitVertices : vertices;
-    CDxfWriter& dw = *m_writer;
-    m_dxf->writePolyline(dw, DL_PolylineData(static_cast<int>(written.size()), 0, 0, flags),
-                         MakeAttributes(*this, style));
+    BeginLwPolyline(written.size(), flags, style);
     // Written group by group because the library's vertex writer leaves out the widths.
-    dw.Vertices(written, kMinBulge);
+    m_writer->Vertices(written, kMinBulge);
+}
+
+void CDxfDocument::BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style)
+{
+    if (!m_writer || !m_dxf)
+        return;
+    m_dxf->writePolyline(*m_writer, DL_PolylineData(static_cast<int>(count), 0, 0, flags),
+                         MakeAttributes(*this, style));
+}
+
+void CDxfDocument::AddLwPolylineVertices(const std::vector<DxfVertex>& vertices)
+{
+    if (!m_writer)
+        return;
+    // The polyline's own groups are out already, so a number that the output unit takes out of
+    // range can no longer refuse it: it is written at the edge of the range, and the file stays sound.
+    if (m_mapsUnits)
+    {
+        MapVertices(vertices, true);
+        m_writer->Vertices(m_unitVertices, kMinBulge);
+        return;
+    }
+    m_writer->Vertices(vertices, kMinBulge);
 }
 
 bool CDxfDocument::WriteHatchLoops(const std::vector<HatchLoop>& loops, const EntityStyle& style)

@@ -147,6 +147,10 @@ class CDxfDocument
     // The same for vertices whose numbers the caller has found writable (IsWritable) already; with
     // an output unit that takes a number out of range, nothing is written.
     void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
+    // The same in parts, for a polyline too long to keep: its groups with the final vertex count,
+    // then the vertices, writable already, in as many calls as needed.
+    void BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style);
+    void AddLwPolylineVertices(const std::vector<DxfVertex>& vertices);
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
     EntityStyle OutlineStyle(const std::string& lineType) const;
@@ -221,8 +225,9 @@ class CDxfDocument
   private:
     // The header variables that declare m_outputUnit.
     void WriteUnitVariables();
-    // The vertices in the output unit, into m_unitVertices; false when a number is not writable.
-    bool MapVertices(const std::vector<DxfVertex>& vertices);
+    // The vertices in the output unit, into m_unitVertices; false when a number is not writable,
+    // which clampToRange then brings to the nearest writable value.
+    bool MapVertices(const std::vector<DxfVertex>& vertices, bool clampToRange);
     bool WriteHatchLoops(const std::vector<HatchLoop>& loops, const EntityStyle& style);
 
     DxfUnit m_outputUnit = DxfUnit::None;

@@ -1,11 +1,15 @@
 // The group writer of every DXF document this program writes: dxflib's ASCII writer, producing the
 // very same bytes, but much faster. A vertex-heavy drawing writes millions of groups; the library's
 // writer pays a stream insertion per piece of every group, a printf per real and a flush (a system
-// call) per real. This one notes the groups in compact records, and a second thread turns the
-// records into text and writes them in large blocks, so the conversion goes on while the digits
-// are made and the file is written.
+// call) per real. This one notes the groups in compact records (group_records.h), and a second
+// thread (writing_thread.h) turns the records into text and writes them in large blocks, so the
+// conversion goes on while the digits are made and the file is written. Its parts: dxf_writer.cpp
+// fills the blocks, vertex_batch.cpp takes a polyline's vertices at once, real_format.h makes the
+// digits, handle_seed.h puts the true handle seed into the finished file.
 #pragma once
 
+#include "dxf/group_records.h"
+#include "dxf/real_format.h"
 #include "dxf/vertex.h"
 
 #include <cstddef>
@@ -16,13 +20,7 @@
 #include <string_view>
 #include <vector>
 
-// Room for any double in fixed notation with 16 decimals (309 integer digits, sign, point) and more.
-constexpr std::size_t kDxfRealBufferSize = 400;
-
-// Writes value as dxflib's DL_WriterA::dxfReal prints it: fixed notation with `decimals` decimals
-// (16, or 6 for the oldest DXF version), then trailing zeros cut down to one decimal. Returns the
-// length; the text is not terminated. Exact and locale-independent.
-std::size_t FormatDxfReal(double value, int decimals, char* buffer);
+class CWritingThread;
 
 class CDxfWriter : public DL_WriterA
 {
@@ -65,17 +63,15 @@ public:
     void Abandon() const;
 
 private:
-    class CSink;
-
     // Room for `size` more bytes in the current block, handing the block over first if needed.
-    void Reserve(std::size_t size) const;
-    void AppendText(const char* text, std::size_t size) const;
-    void CloseText() const;
+    inline void Reserve(std::size_t size) const;
+    inline void AppendText(const char* text, std::size_t size) const;
+    inline void CloseText() const;
     void String(int gc, std::string_view value) const;
     [[gnu::noinline]] void HandOver() const;
 
     const int m_decimals;
-    std::unique_ptr<CSink> m_sink;
+    std::unique_ptr<CWritingThread> m_sink;
     // The block being filled: records of the groups not yet handed to the sink.
     mutable char* m_block = nullptr;
     mutable std::size_t m_used = 0;
@@ -87,3 +83,32 @@ private:
     // The block being filled holds records, not only text.
     mutable bool m_blockHasRecords = false;
 };
+
+// Text goes into the open text record, or a new one, so that consecutive text groups cost one
+// header between them.
+inline void CDxfWriter::CloseText() const
+{
+    const auto length = static_cast<std::uint32_t>(m_used - m_openText - sizeof(std::uint32_t));
+    std::memcpy(m_block + m_openText, &length, sizeof length);
+    m_openText = 0;
+}
+
+inline void CDxfWriter::Reserve(std::size_t size) const
+{
+    // A text record may have to be opened too.
+    if (m_used + size + orbelin::dxf::kTextHeader > orbelin::dxf::kBlockSize)
+        HandOver();
+}
+
+// The caller has reserved the room.
+inline void CDxfWriter::AppendText(const char* text, std::size_t size) const
+{
+    if (m_openText == 0)
+    {
+        m_block[m_used] = orbelin::dxf::kTextTag;
+        m_openText = m_used + 1;
+        m_used += orbelin::dxf::kTextHeader;
+    }
+    std::memcpy(m_block + m_used, text, size);
+    m_used += size;
+}

@@ -3,6 +3,8 @@
 #include "dxf/conventions.h"
 #include "dxf/dxf_writer.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -88,7 +90,7 @@ void CDxfDocument::WriteUnitVariables()
     dw.dxfInt(70, kDecimalLengths);
 }
 
-bool CDxfDocument::MapVertices(const std::vector<DxfVertex>& vertices)
+bool CDxfDocument::MapVertices(const std::vector<DxfVertex>& vertices, bool clampToRange)
 {
     m_unitVertices.resize(vertices.size());
     bool writable = true;
@@ -104,6 +106,11 @@ bool CDxfDocument::MapVertices(const std::vector<DxfVertex>& vertices)
         writable &= IsWritable(v.x) & IsWritable(v.y) & IsWritable(v.startWidth) & IsWritable(v.endWidth);
         m_unitVertices[i] = v;
     }
+    // The numbers came in writable, so scaled they are finite or infinite, never NaN.
+    if (!writable && clampToRange)
+        for (DxfVertex& v : m_unitVertices)
+            for (double* number : {&v.x, &v.y, &v.startWidth, &v.endWidth})
+                *number = std::clamp(*number, -kMaxDxfValue, kMaxDxfValue);
     return writable;
 }
 

@@ -33,6 +33,9 @@ class CSubpathSink
 {
   public:
     virtual void TakeSubpath(CPointList& points, const std::string& transform) = 0;
+    // True for the outline writer, which can take a subpath too long to keep as points in parts:
+    // ParsePath then reads such a subpath twice, to count its vertices and to write them as they come.
+    virtual bool StreamsLongSubpaths() const { return false; }
 
   protected:
     ~CSubpathSink() = default;
@@ -79,6 +82,15 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // transform; without a sink every subpath stays in the list, its end marked.
     void ParsePath(const std::string& transform, std::string_view d, CPointList& points, CSubpathSink* sink);
     void WriteSubpath(CPointList& points, const std::string& transform);
+    // The front of a stroked subpath too long to keep as points is counted (a first pass over the
+    // subpath) or written (the second); the last few points stay, for the end marker and the rest.
+    void PassSubpathFront(CPointList& points, const std::string& transform);
+    // The vertices of points[from, to) as the subpath writer makes them; false when a number is
+    // not writable.
+    bool SubpathVertices(const CPointList& points, std::size_t from, std::size_t to,
+                         const std::string& transform, std::vector<DxfVertex>& vertices) const;
+    bool SubpathWritable(const CPointList& points, std::size_t from, std::size_t to,
+                         const std::string& transform) const;
     static int PointsEqual(const CPointData& a, const CPointData& b);
 
     // ---- filled paths ------------------------------------------------------------------------
@@ -112,4 +124,22 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     std::string m_markerEndRef;
     // Set while a marker's own geometry is drawn, so a marker never draws markers.
     int m_drawingMarker = 0;
+    // The subpath too long to keep as points that ParsePath is passing through, if any.
+    struct CLongSubpath
+    {
+        enum class Pass
+        {
+            None,
+            Counting,
+            Writing
+        };
+        Pass pass = Pass::None;
+        std::size_t passed = 0;          // points counted or written, no longer in the list
+        std::size_t total = 0;           // Writing: the vertex count the first pass found
+        bool writable = true;            // Counting: so far; Writing: of the whole subpath
+        int closed = 0;                  // Writing: the closed flag the first pass found
+        bool begun = false;              // Writing: the polyline's groups are written
+        CPointData first, second, third; // transformed, for the start marker
+    };
+    CLongSubpath m_longSubpath;
 };

@@ -10,6 +10,11 @@
 namespace
 {
 
+// A stroked subpath of this many points is read in two passes (see PassSubpathFront): a point
+// takes 24 bytes and its vertex 40, so one polyline of millions of them would take more memory
+// than the rest of the conversion.
+constexpr std::size_t kLongSubpath = 1 << 16;
+
 bool IsOneOf(const std::string& command, const char* letters)
 {
     return command.size() == 1 && std::string_view(letters).find(command[0]) != std::string_view::npos;
@@ -40,248 +45,335 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
     std::string token;
     std::string command;
     std::size_t remaining = data.size();
-    while (NextPathCommand(args, token, data) != 0)
+    // A stroked subpath may be too long to keep as points: it is then read again from its moveto,
+    // which this records, first to count its vertices and then to write them (PassSubpathFront).
+    const bool passesLongSubpaths = sink != nullptr && sink->StreamsLongSubpaths();
+    struct CSubpathStart
     {
-        // The parser consumes data for every step; should it ever fail to, stop rather than spin.
-        const bool advanced = data.size() < remaining;
+        bool taken = false;
+        std::string_view data;
+        double px = 0.0;
+        double py = 0.0;
+        CPointData point;
+        std::string lastCommand;
+        double lastControlX = 0.0;
+        double lastControlY = 0.0;
+        int closeSeen = 0;
+        int closeLeading = 0;
+    } start;
+    // Back to just after the moveto of the running subpath.
+    const auto restart = [&]
+    {
+        data = start.data;
         remaining = data.size();
-        const std::string_view trimmed = orbelin::Trim(token);
-        if (trimmed.empty())
+        px = start.px;
+        py = start.py;
+        points.assign(1, start.point);
+        subpathStart = 0;
+        m_lastCommand = start.lastCommand;
+        m_lastControlX = start.lastControlX;
+        m_lastControlY = start.lastControlY;
+        m_closeSeen = start.closeSeen;
+        m_closeLeading = start.closeLeading;
+    };
+    // The counting pass ends with the subpath: the second pass starts.
+    const auto countingEnds = [&](int closed)
+    {
+        CLongSubpath& running = m_longSubpath;
+        running.total = running.passed + points.size();
+        running.writable = running.writable && SubpathWritable(points, 0, points.size(), transform);
+        running.closed = closed;
+        running.passed = 0;
+        running.pass = CLongSubpath::Pass::Writing;
+        restart();
+    };
+    for (;;)
+    {
+        while (NextPathCommand(args, token, data) != 0)
         {
-            // A blank token carries more numbers for the previous command; after a moveto they are lines.
-            if (orbelin::IsSingle(m_lastCommand, 'M'))
+            // The parser consumes data for every step; should it ever fail to, stop rather than spin.
+            const bool advanced = data.size() < remaining;
+            remaining = data.size();
+            const std::string_view trimmed = orbelin::Trim(token);
+            if (trimmed.empty())
             {
-                command = "L";
-            }
-            else if (orbelin::IsSingle(m_lastCommand, 'm'))
-            {
-                command = "l";
-            }
-            else
-            {
-                command = m_lastCommand;
-            }
-        }
-        else if (trimmed.size() == 1)
-        {
-            command.resize(1);
-            command[0] = trimmed[0];
-        }
-        else
-        {
-            command.assign(trimmed.data(), trimmed.size());
-        }
-
-        const char letter = command.size() == 1 ? command[0] : '\0';
-        const bool relative = letter >= 'a' && letter <= 'z';
-        const double ox = relative ? px : 0.0;
-        const double oy = relative ? py : 0.0;
-        const bool afterMoveto =
-            orbelin::IsSingle(m_lastCommand, 'M') || orbelin::IsSingle(m_lastCommand, 'm');
-        bool endPath = false;
-
-        switch (letter)
-        {
-        case 'M':
-        case 'm':
-        {
-            if (!points.empty())
-            {
-                CPointData& last = points.back();
-                last.endOfSubpath = 1;
-                if (m_closeSeen != 0 || m_closeLeading != 0)
+                // A blank token carries more numbers for the previous command; after a moveto they are lines.
+                if (orbelin::IsSingle(m_lastCommand, 'M'))
                 {
-                    last.closed = 1;
+                    command = "L";
+                }
+                else if (orbelin::IsSingle(m_lastCommand, 'm'))
+                {
+                    command = "l";
+                }
+                else
+                {
+                    command = m_lastCommand;
                 }
             }
-            m_closeLeading = 0;
-            double baseX = px;
-            double baseY = py;
-            if (letter == 'm' && m_closeSeen != 0 && subpathStart < points.size())
+            else if (trimmed.size() == 1)
             {
-                baseX = points[subpathStart].x;
-                baseY = points[subpathStart].y;
-            }
-            if (sink != nullptr)
-            {
-                sink->TakeSubpath(points, transform);
+                command.resize(1);
+                command[0] = trimmed[0];
             }
             else
             {
-                // Only the subpath writer clears the closepath flag. Where the subpath stays in the
-                // list the closed mark now carries it; left set, it would close every later subpath of
-                // a symbol and make every later relative moveto start from its subpath's start.
-                m_closeSeen = 0;
+                command.assign(trimmed.data(), trimmed.size());
             }
-            double x = 0.0;
-            double y = 0.0;
-            ReadNumberPair(args, x, y);
-            if (letter == 'm')
+
+            const char letter = command.size() == 1 ? command[0] : '\0';
+            const bool relative = letter >= 'a' && letter <= 'z';
+            const double ox = relative ? px : 0.0;
+            const double oy = relative ? py : 0.0;
+            const bool afterMoveto =
+                orbelin::IsSingle(m_lastCommand, 'M') || orbelin::IsSingle(m_lastCommand, 'm');
+            bool endPath = false;
+
+            if ((letter == 'M' || letter == 'm') && m_longSubpath.pass == CLongSubpath::Pass::Counting)
             {
-                x += baseX;
-                y += baseY;
+                // As the marks below would make it, for the subpath writer.
+                countingEnds(m_closeSeen != 0 || m_closeLeading != 0 ||
+                             (!points.empty() && points.back().closed != 0));
+                continue;
             }
-            subpathStart = points.size();
-            AppendPoint(points, x, y);
-            px = x;
-            py = y;
-            break;
-        }
-        case 'L':
-        case 'l':
-        {
-            double x = 0.0;
-            double y = 0.0;
-            ReadNumberPair(args, x, y);
-            px = x + ox;
-            py = y + oy;
-            AppendPoint(points, px, py);
-            break;
-        }
-        case 'H':
-        case 'h':
-            px = orbelin::ReadDouble(args) + ox;
-            AppendPoint(points, px, py);
-            break;
-        case 'V':
-        case 'v':
-            py = orbelin::ReadDouble(args) + oy;
-            AppendPoint(points, px, py);
-            break;
-        case 'C':
-        case 'c':
-        case 'S':
-        case 's':
-        {
-            const bool full = letter == 'C' || letter == 'c';
-            double values[6] = {};
-            double x1 = 0.0;
-            double y1 = 0.0;
-            double x2 = 0.0;
-            double y2 = 0.0;
-            double x3 = 0.0;
-            double y3 = 0.0;
-            if (full)
+
+            switch (letter)
             {
-                if (ReadNumbers6(args, values) == 0)
+            case 'M':
+            case 'm':
+            {
+                if (!points.empty())
                 {
-                    endPath = true;
-                    break;
+                    CPointData& last = points.back();
+                    last.endOfSubpath = 1;
+                    if (m_closeSeen != 0 || m_closeLeading != 0)
+                    {
+                        last.closed = 1;
+                    }
                 }
-                x1 = values[0] + ox;
-                y1 = values[1] + oy;
-                x2 = values[2] + ox;
-                y2 = values[3] + oy;
-                x3 = values[4] + ox;
-                y3 = values[5] + oy;
+                m_closeLeading = 0;
+                double baseX = px;
+                double baseY = py;
+                // The front of a long subpath, its moveto among it, has left the list.
+                if (letter == 'm' && m_closeSeen != 0 && m_longSubpath.passed > 0)
+                {
+                    baseX = start.point.x;
+                    baseY = start.point.y;
+                }
+                else if (letter == 'm' && m_closeSeen != 0 && subpathStart < points.size())
+                {
+                    baseX = points[subpathStart].x;
+                    baseY = points[subpathStart].y;
+                }
+                if (sink != nullptr)
+                {
+                    sink->TakeSubpath(points, transform);
+                }
+                else
+                {
+                    // Only the subpath writer clears the closepath flag. Where the subpath stays in the
+                    // list the closed mark now carries it; left set, it would close every later subpath
+                    // of a symbol and make every later relative moveto start from its subpath's start.
+                    m_closeSeen = 0;
+                }
+                double x = 0.0;
+                double y = 0.0;
+                ReadNumberPair(args, x, y);
+                if (letter == 'm')
+                {
+                    x += baseX;
+                    y += baseY;
+                }
+                subpathStart = points.size();
+                AppendPoint(points, x, y);
+                px = x;
+                py = y;
+                break;
             }
-            else
+            case 'L':
+            case 'l':
             {
+                double x = 0.0;
+                double y = 0.0;
+                ReadNumberPair(args, x, y);
+                px = x + ox;
+                py = y + oy;
+                AppendPoint(points, px, py);
+                break;
+            }
+            case 'H':
+            case 'h':
+                px = orbelin::ReadDouble(args) + ox;
+                AppendPoint(points, px, py);
+                break;
+            case 'V':
+            case 'v':
+                py = orbelin::ReadDouble(args) + oy;
+                AppendPoint(points, px, py);
+                break;
+            case 'C':
+            case 'c':
+            case 'S':
+            case 's':
+            {
+                const bool full = letter == 'C' || letter == 'c';
+                double values[6] = {};
+                double x1 = 0.0;
+                double y1 = 0.0;
+                double x2 = 0.0;
+                double y2 = 0.0;
+                double x3 = 0.0;
+                double y3 = 0.0;
+                if (full)
+                {
+                    if (ReadNumbers6(args, values) == 0)
+                    {
+                        endPath = true;
+                        break;
+                    }
+                    x1 = values[0] + ox;
+                    y1 = values[1] + oy;
+                    x2 = values[2] + ox;
+                    y2 = values[3] + oy;
+                    x3 = values[4] + ox;
+                    y3 = values[5] + oy;
+                }
+                else
+                {
+                    if (ReadNumbers4(args, values) == 0)
+                    {
+                        break;
+                    }
+                    x2 = values[0] + ox;
+                    y2 = values[1] + oy;
+                    x3 = values[2] + ox;
+                    y3 = values[3] + oy;
+                    if (IsOneOf(m_lastCommand, "SsCc"))
+                    {
+                        x1 = 2.0 * px - m_lastControlX;
+                        y1 = 2.0 * py - m_lastControlY;
+                    }
+                    else
+                    {
+                        x1 = x2;
+                        y1 = y2;
+                    }
+                }
+                // The flattener starts the curve with the current point, which the moveto already appended.
+                if (afterMoveto && !points.empty())
+                {
+                    points.pop_back();
+                }
+                FlattenCubic(px, py, x1, y1, x2, y2, x3, y3, points);
+                m_lastControlX = x2;
+                m_lastControlY = y2;
+                px = x3;
+                py = y3;
+                break;
+            }
+            case 'Q':
+            case 'q':
+            {
+                double values[4] = {};
                 if (ReadNumbers4(args, values) == 0)
                 {
                     break;
                 }
-                x2 = values[0] + ox;
-                y2 = values[1] + oy;
-                x3 = values[2] + ox;
-                y3 = values[3] + oy;
-                if (IsOneOf(m_lastCommand, "SsCc"))
+                const double cx = values[0] + ox;
+                const double cy = values[1] + oy;
+                const double x = values[2] + ox;
+                const double y = values[3] + oy;
+                FlattenQuadratic(px, py, cx, cy, x, y, points);
+                m_lastControlX = cx;
+                m_lastControlY = cy;
+                px = x;
+                py = y;
+                break;
+            }
+            case 'T':
+            case 't':
+            {
+                double x = 0.0;
+                double y = 0.0;
+                ReadNumberPair(args, x, y);
+                if (!IsOneOf(m_lastCommand, "QqTt"))
                 {
-                    x1 = 2.0 * px - m_lastControlX;
-                    y1 = 2.0 * py - m_lastControlY;
+                    break;
                 }
-                else
+                const double cx = 2.0 * px - m_lastControlX;
+                const double cy = 2.0 * py - m_lastControlY;
+                FlattenQuadratic(px, py, cx, cy, x + ox, y + oy, points);
+                m_lastControlX = cx;
+                m_lastControlY = cy;
+                px = x + ox;
+                py = y + oy;
+                break;
+            }
+            case 'A':
+            case 'a':
+            {
+                double rx = 0.0;
+                double ry = 0.0;
+                double rotation = 0.0;
+                int largeArc = 0;
+                int sweep = 0;
+                double x = 0.0;
+                double y = 0.0;
+                if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0)
                 {
-                    x1 = x2;
-                    y1 = y2;
+                    endPath = true;
+                    break;
                 }
-            }
-            // The flattener starts the curve with the current point, which the moveto already appended.
-            if (afterMoveto && !points.empty())
-            {
-                points.pop_back();
-            }
-            FlattenCubic(px, py, x1, y1, x2, y2, x3, y3, points);
-            m_lastControlX = x2;
-            m_lastControlY = y2;
-            px = x3;
-            py = y3;
-            break;
-        }
-        case 'Q':
-        case 'q':
-        {
-            double values[4] = {};
-            if (ReadNumbers4(args, values) == 0)
-            {
+                ArcEndpoints arc;
+                arc.rx = rx;
+                arc.ry = ry;
+                arc.rotation = rotation;
+                arc.largeArc = largeArc >= 1 ? 1 : 0;
+                arc.sweep = sweep >= 1 ? 1 : 0;
+                arc.x = x + ox;
+                arc.y = y + oy;
+                FlattenArc(px, py, arc, points);
+                px = arc.x;
+                py = arc.y;
                 break;
             }
-            const double cx = values[0] + ox;
-            const double cy = values[1] + oy;
-            const double x = values[2] + ox;
-            const double y = values[3] + oy;
-            FlattenQuadratic(px, py, cx, cy, x, y, points);
-            m_lastControlX = cx;
-            m_lastControlY = cy;
-            px = x;
-            py = y;
-            break;
-        }
-        case 'T':
-        case 't':
-        {
-            double x = 0.0;
-            double y = 0.0;
-            ReadNumberPair(args, x, y);
-            if (!IsOneOf(m_lastCommand, "QqTt"))
-            {
+            default:
                 break;
             }
-            const double cx = 2.0 * px - m_lastControlX;
-            const double cy = 2.0 * py - m_lastControlY;
-            FlattenQuadratic(px, py, cx, cy, x + ox, y + oy, points);
-            m_lastControlX = cx;
-            m_lastControlY = cy;
-            px = x + ox;
-            py = y + oy;
-            break;
-        }
-        case 'A':
-        case 'a':
-        {
-            double rx = 0.0;
-            double ry = 0.0;
-            double rotation = 0.0;
-            int largeArc = 0;
-            int sweep = 0;
-            double x = 0.0;
-            double y = 0.0;
-            if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0)
-            {
-                endPath = true;
-                break;
-            }
-            ArcEndpoints arc;
-            arc.rx = rx;
-            arc.ry = ry;
-            arc.rotation = rotation;
-            arc.largeArc = largeArc >= 1 ? 1 : 0;
-            arc.sweep = sweep >= 1 ? 1 : 0;
-            arc.x = x + ox;
-            arc.y = y + oy;
-            FlattenArc(px, py, arc, points);
-            px = arc.x;
-            py = arc.y;
-            break;
-        }
-        default:
-            break;
-        }
 
-        m_lastCommand = command;
-        if (endPath || !advanced)
-        {
-            return;
+            if (passesLongSubpaths && points.size() >= kLongSubpath && start.taken)
+            {
+                if (m_longSubpath.pass == CLongSubpath::Pass::None)
+                {
+                    m_longSubpath = CLongSubpath();
+                    m_longSubpath.pass = CLongSubpath::Pass::Counting;
+                    restart();
+                    continue;
+                }
+                PassSubpathFront(points, transform);
+            }
+
+            m_lastCommand = command;
+            if (passesLongSubpaths && (letter == 'M' || letter == 'm'))
+            {
+                start.taken = true;
+                start.data = data;
+                start.px = px;
+                start.py = py;
+                start.point = points.back();
+                start.lastCommand = m_lastCommand;
+                start.lastControlX = m_lastControlX;
+                start.lastControlY = m_lastControlY;
+                start.closeSeen = m_closeSeen;
+                start.closeLeading = m_closeLeading;
+            }
+            if (endPath || !advanced)
+            {
+                break;
+            }
         }
+        if (m_longSubpath.pass != CLongSubpath::Pass::Counting)
+            return;
+        countingEnds(m_closeSeen != 0 || (!points.empty() && points.back().closed != 0));
     }
 }

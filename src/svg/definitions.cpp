@@ -70,7 +70,7 @@ void CConverter::CollectLayerNames(const CXML& node)
         {
             for (const CAttribute& attribute : current->m_attributes)
             {
-                if (attribute.m_strName != "id")
+                if (attribute.GetName() != "id")
                     continue;
                 const std::string_view id = orbelin::Trim(attribute.GetValue());
                 if (!id.empty())
@@ -95,11 +95,11 @@ void CConverter::CollectDefinition(const CXML& node)
     std::string refY;
     for (const CAttribute& attribute : node.m_attributes)
     {
-        if (attribute.m_strName == "id")
+        if (attribute.GetName() == "id")
             id = attribute.GetValue();
-        else if (isMarker && attribute.m_strName == "refX")
+        else if (isMarker && attribute.GetName() == "refX")
             refX = attribute.GetValue();
-        else if (isMarker && attribute.m_strName == "refY")
+        else if (isMarker && attribute.GetName() == "refY")
             refY = attribute.GetValue();
     }
 
@@ -112,9 +112,9 @@ void CConverter::CollectDefinition(const CXML& node)
             continue;
         for (const CAttribute& attribute : child->m_attributes)
         {
-            if (attribute.m_strName == "d")
+            if (attribute.GetName() == "d")
                 pathData = attribute.GetValue();
-            else if (attribute.m_strName == "transform")
+            else if (attribute.GetName() == "transform")
                 pathTransform = attribute.GetValue();
         }
     }

@@ -112,7 +112,7 @@ void CConverter::ChooseOutputUnit(DxfUnit unit, const CXML& root)
         // Matched as the walk matches them, so that the shift answers the height the walk reads.
         for (const CAttribute& attribute : root.m_attributes)
         {
-            const std::string& name = attribute.GetName();
+            const std::string_view name = attribute.GetName();
             if (name == "width")
                 width = attribute.GetValue();
             else if (name == "height")

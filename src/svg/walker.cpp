@@ -49,7 +49,7 @@ enum class Tag
 
 // text, polyline, path and g are matched exactly; the other names ignore letter case, which makes
 // no difference for valid SVG but is how drawings from older exporters have always been read.
-Tag Classify(const std::string& tag)
+Tag Classify(std::string_view tag)
 {
     if (tag == "g")
         return Tag::Group;
@@ -100,7 +100,7 @@ unsigned long ExpectedHandles(const CXML& root)
         {
             unsigned long subpaths = 0;
             for (const CAttribute& attribute : node->m_attributes)
-                if (attribute.m_strName == "d")
+                if (attribute.GetName() == "d")
                     subpaths +=
                         Occurrences(attribute.GetValue(), 'M') + Occurrences(attribute.GetValue(), 'm');
             count += std::max(subpaths, 1ul);
@@ -176,7 +176,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
         return true;
     };
     // x and y of the elements placed at a point; false for any other attribute.
-    auto placement = [&](const std::string& name, std::string_view value) {
+    auto placement = [&](std::string_view name, std::string_view value) {
         if (name == "x")
             s.x = value;
         else if (name == "y")
@@ -217,7 +217,7 @@ void CElementWalker::WalkElement(CXML& node, int n)
     bool firstAttribute = true;
     for (const CAttribute& attribute : node.m_attributes)
     {
-        const std::string& name = attribute.GetName();
+        const std::string_view name = attribute.GetName();
         const std::string_view value = attribute.GetValue();
         switch (tag)
         {

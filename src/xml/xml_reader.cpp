@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -384,7 +385,7 @@ void ReadMarkupInto(CInputFile& file, CXML& element, bool keepText, std::string&
 // "<a>" costs a few bytes per level, not a string object each.
 void SkipContent(CInputFile& file, CXML& element)
 {
-    std::string openNames(element.m_strTag);
+    std::string openNames(element.m_strTag.view());
     std::vector<std::size_t> nameStarts{0};
     std::string markup;
     std::size_t markupAt = kNone;
@@ -522,28 +523,38 @@ void CXML::Parse(const std::string& tag, std::size_t tagAt, CInputFile& file, in
     thread_local CAttributeViews found;
     ReadTagAttributes(text, shape, found);
     SortByName(found);
-    m_attributes.reserve(found.size());
+    std::size_t distinct = 0;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        distinct += i + 1 < found.size() && found[i + 1].first == found[i].first ? 0 : 1;
     const std::string_view fileText = file.Text();
     const bool inFile = tagAt != kNone && tagAt <= fileText.size() && text.size() <= fileText.size() - tagAt;
+    orbelin::CArena& memory = Memory();
     if (inFile)
-        m_textOwner = file.TextOwner();
+        memory.Keep(file.TextOwner());
+    auto* const list =
+        distinct == 0
+            ? nullptr
+            : static_cast<CAttribute*>(memory.allocate(distinct * sizeof(CAttribute), alignof(CAttribute)));
+    std::size_t kept = 0;
+    // The views of the tag's buffer are moved to the same bytes of the file's text, which the
+    // arena keeps alive.
+    const auto inText = [&](std::string_view piece)
+    {
+        const auto offset = static_cast<std::size_t>(piece.data() - text.data());
+        const std::string_view same = fileText.substr(tagAt + offset, piece.size());
+        assert(same == piece);
+        return same;
+    };
     for (std::size_t i = 0; i < found.size(); ++i)
     {
         if (i + 1 < found.size() && found[i + 1].first == found[i].first)
             continue;
-        const std::string_view value = found[i].second;
-        if (inFile)
-        {
-            const auto offset = static_cast<std::size_t>(value.data() - text.data());
-            const std::string_view inText = fileText.substr(tagAt + offset, value.size());
-            assert(inText == value);
-            m_attributes.push_back(CAttribute::InText(std::string(found[i].first), inText));
-        }
-        else
-        {
-            m_attributes.emplace_back(std::string(found[i].first), std::string(value));
-        }
+        const auto [name, value] = found[i];
+        new (list + kept++) CAttribute(inFile ? MakeAttribute(inText(name), inText(value), true)
+                                              : MakeAttribute(name, value, false));
     }
+    m_attributes.m_data = list;
+    m_attributes.m_size = static_cast<std::uint32_t>(kept);
     // A tag of a great many attributes does not keep its list's memory for the thread's lifetime.
     constexpr std::size_t kListKept = 1024;
     if (found.capacity() > kListKept)
@@ -563,7 +574,9 @@ void CXML::Parse(const std::string& tag, std::size_t tagAt, CInputFile& file, in
             // A lone "<" only comes back at the end of the file, which ends the loop anyway.
             if (!IsDeclaration(markup) && markup.size() > 1)
             {
-                auto child = std::make_unique<CXML>();
+                // The tree's elements live in its arena, beside their attributes.
+                CXMLList::value_type child(new (memory.allocate(sizeof(CXML), alignof(CXML))) CXML(memory));
+                child->m_inArena = true;
                 child->Parse(markup, markupAt, file, depth + 1);
                 // An element without a name is dropped with its content; so is one too deep to keep.
                 if (!child->m_strTag.empty() && depth + 1 <= kMaxXmlDepth)

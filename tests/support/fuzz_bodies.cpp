@@ -92,9 +92,9 @@ std::string CheckTree(const CXML& root)
         if (depth > kMaxXmlDepth + 1)
             return "element kept at depth " + std::to_string(depth);
         for (std::size_t i = 1; i < node->m_attributes.size(); ++i)
-            if (!(node->m_attributes[i - 1].m_strName < node->m_attributes[i].m_strName))
+            if (!(node->m_attributes[i - 1].GetName() < node->m_attributes[i].GetName()))
                 return "attributes out of order or repeated: " +
-                       node->m_attributes[i].m_strName.substr(0, 40);
+                       std::string(node->m_attributes[i].GetName().substr(0, 40));
         for (const auto& child : node->m_children)
         {
             if (!child)
