@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(xml path style conversion)
+[ "${#targets[@]}" -gt 0 ] || targets=(xml path style css conversion)
 parallel="${FUZZ_PARALLEL:-$(nproc)}"
 build="$root/build-fuzz"
 

@@ -41,7 +41,7 @@ std::vector<ReplayCase> Cases()
                 cases.push_back({target, entry.path(), "regress_" + TestName(stem)});
         }
     const auto corpus = DataDir().parent_path() / "fuzz" / "corpus";
-    for (const char* target : {"xml", "path", "style", "conversion"})
+    for (const char* target : {"xml", "path", "style", "css", "conversion"})
         if (std::filesystem::exists(corpus / target))
             for (const auto& entry : std::filesystem::directory_iterator(corpus / target))
                 cases.push_back(

@@ -4,6 +4,7 @@
 #include "geometry/transform.h"
 #include "support/dxf_check.h"
 #include "svg/converter.h"
+#include "svg/exact_css.h"
 #include "svg/style.h"
 #include "xml/input_file.h"
 #include "xml/xml.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <system_error>
 #include <unistd.h>
@@ -229,6 +231,88 @@ std::string FuzzStyle(std::string_view input)
     return "";
 }
 
+namespace
+{
+
+// "" when the declaration is as ParseCssDeclarations promises it.
+std::string CheckDeclaration(const CCssDeclaration& declaration)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+    if (declaration.property.empty())
+        return "declaration without a property";
+    for (const char c : declaration.property)
+        if ((c >= 'A' && c <= 'Z') || isBlank(c))
+            return "property not lower case and trimmed: " + declaration.property.substr(0, 40);
+    if (declaration.value.empty())
+        return "declaration without a value: " + declaration.property.substr(0, 40);
+    if (isBlank(declaration.value.front()) || isBlank(declaration.value.back()))
+        return "value not trimmed: " + declaration.value.substr(0, 40);
+    return "";
+}
+
+// Classes, ids, attributes and nesting for the selectors to find; deep enough for long combinator chains.
+const CXML& CssDrawing()
+{
+    static const std::unique_ptr<CXML> root = []
+    {
+        std::string svg = "<svg id=\"a\" class=\"st0 b\" width=\"1\"><style>x</style>";
+        for (int i = 0; i < 40; ++i)
+            svg += "<g class=\"st" + std::to_string(i % 3) + "\" id=\"g" + std::to_string(i) + "\">";
+        svg += "<rect class=\"st0 st1\" id=\"r\" x=\"0\" data-a=\"b c\"/><circle class=\"c\"/>";
+        for (int i = 0; i < 40; ++i)
+            svg += "</g>";
+        svg += "<text>t</text></svg>";
+        CInputFile file;
+        file.OpenText(svg);
+        auto drawing = std::make_unique<CXML>();
+        Load(file, "", *drawing);
+        return drawing;
+    }();
+    return *root;
+}
+
+} // namespace
+
+std::string FuzzCss(std::string_view input)
+{
+    std::vector<CCssDeclaration> declarations;
+    ParseCssDeclarations(input, declarations);
+    for (const CCssDeclaration& declaration : declarations)
+    {
+        std::string problem = CheckDeclaration(declaration);
+        if (!problem.empty())
+            return "style attribute: " + problem;
+    }
+
+    CStyleSheet sheet;
+    sheet.AddText(input);
+    // Once more, as a second style element.
+    sheet.AddText(input);
+    std::vector<const CXML*> pending{&CssDrawing()};
+    while (!pending.empty())
+    {
+        const CXML* node = pending.back();
+        pending.pop_back();
+        std::vector<CCssDeclaration> matched;
+        sheet.Match(*node, matched);
+        if (!matched.empty() && sheet.Empty())
+            return "an empty sheet matched";
+        bool important = false;
+        for (const CCssDeclaration& declaration : matched)
+        {
+            std::string problem = CheckDeclaration(declaration);
+            if (!problem.empty())
+                return "style sheet: " + problem;
+            if (important && !declaration.important)
+                return "a normal declaration after an important one";
+            important = declaration.important;
+        }
+        for (const auto& child : node->m_children)
+            pending.push_back(child.get());
+    }
+    return "";
+}
+
 std::string FuzzConversion(std::string_view input)
 {
     const std::string svg = Scratch().Path("in.svg");
@@ -277,6 +361,8 @@ std::string FuzzByName(std::string_view target, std::string_view input)
         return FuzzPath(input);
     if (target == "style")
         return FuzzStyle(input);
+    if (target == "css")
+        return FuzzCss(input);
     if (target == "conversion")
         return FuzzConversion(input);
     return "no fuzz target named " + std::string(target);
