@@ -121,7 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"JobsWithoutNumber", {"--jobs", "a.svg", "b.svg", "c.svg"}},
                       UsageCase{"NoJobs", {"--jobs=0", "a.svg"}},
                       UsageCase{"OutputDirWithoutFolder", {"a.svg", "--output-dir"}},
-                      UsageCase{"StandardInputAmongSeveral", {"-", "a.svg", "b.svg"}}),
+                      UsageCase{"StandardInputAmongSeveral", {"-", "a.svg", "b.svg"}},
+                      UsageCase{"UnknownUnit", {"--units=km", "a.svg"}},
+                      UsageCase{"EmptyUnit", {"--units=", "a.svg"}},
+                      UsageCase{"UnitWithoutValue", {"a.svg", "--units"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CliInfo, HelpAndVersionOnStdout)
@@ -181,6 +184,22 @@ TEST(CliConvert, ExactOptionReachesEveryConversion)
     EXPECT_FALSE(Contains(ReadFile(folder / "a.dxf"), "\nLINE\n"));
     EXPECT_FALSE(Contains(ReadFile(folder / "b.dxf"), "\nLINE\n"));
     EXPECT_TRUE(Contains(Cli({"--help"}).out, "--exact"));
+}
+
+TEST(CliConvert, UnitsOptionReachesTheConversion)
+{
+    const fs::path folder = Folder("units");
+    WriteFile(folder / "in.svg",
+              R"(<svg width="10mm" height="10mm" viewBox="0 0 10 10"><line x2="5"/></svg>)");
+    const fs::path in = folder / "in.svg";
+    ASSERT_EQ(Cli({"--units=in", in.string(), (folder / "equals.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({"--units", "MM", in.string(), (folder / "apart.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({"--units=none", in.string(), (folder / "none.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({in.string(), (folder / "default.dxf").string()}).code, 0);
+    EXPECT_TRUE(Contains(ReadFile(folder / "equals.dxf"), "$INSUNITS\n 70\n1\n"));
+    EXPECT_TRUE(Contains(ReadFile(folder / "apart.dxf"), "$INSUNITS\n 70\n4\n"));
+    EXPECT_EQ(ReadFile(folder / "none.dxf"), ReadFile(folder / "default.dxf"));
+    EXPECT_FALSE(Contains(ReadFile(folder / "default.dxf"), "$INSUNITS"));
 }
 
 struct FailureCase

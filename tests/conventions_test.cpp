@@ -208,7 +208,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadEdgeCase{"ArcInfRadius", HatchEdge::Arc(0, 0, kInf, 0, 1)},
                       BadEdgeCase{"ArcNanAngle", HatchEdge::Arc(0, 0, 1, kNan, 1)},
                       BadEdgeCase{"EllipseNanRatio", HatchEdge::EllipseArc(0, 0, 1, 0, kNan, 0, 1)},
-                      BadEdgeCase{"EllipseHugeAxis", HatchEdge::EllipseArc(0, 0, -1e200, 0, 0.5, 0, 1)}),
+                      BadEdgeCase{"EllipseHugeAxis", HatchEdge::EllipseArc(0, 0, -1e200, 0, 0.5, 0, 1)},
+                      // Written as 0.0: the reader would divide by nothing.
+                      BadEdgeCase{"ArcRadiusBelowWhatIsShown", HatchEdge::Arc(0, 0, 4e-17, 0, 1)},
+                      BadEdgeCase{"EllipseAxisBelowWhatIsShown",
+                                  HatchEdge::EllipseArc(0, 0, 3e-17, -2e-17, 0.5, 0, 1)}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ConventionsHatch, NoLoopsNoHatch)

@@ -2,10 +2,11 @@
 """Reads DXF files with ezdxf, a reader independent of the one that wrote them, and runs its audit.
 
     ezdxf_audit.py FILE.dxf...
-    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] FILE.svg...
+    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--units LIST] FILE.svg...
 
 With --convert each SVG file is first converted into a temporary folder by the given orbelin-convert,
-which must succeed. Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
+which must succeed. With --units (a comma-separated list such as mm,cm,in,px) each file is converted
+once per unit, and the header must declare the unit ($INSUNITS). Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
 error is printed), 2 on a usage error, and 77 when ezdxf is not installed (the test is then skipped).
 Fixes that the audit makes on its own are listed but do not fail: dxflib writes its objects section
 without owner handles, which every reader restores.
@@ -19,7 +20,11 @@ import tempfile
 SKIP = 77
 
 
-def audit(path, label=None):
+# The $INSUNITS each --units value declares; a CSS pixel has no DXF unit.
+INSUNITS = {"mm": 4, "cm": 5, "in": 1, "px": 0}
+
+
+def audit(path, label=None, units=None):
     label = label or path
     import ezdxf
     from ezdxf.lldxf.const import DXFError
@@ -29,6 +34,11 @@ def audit(path, label=None):
     except (DXFError, OSError, UnicodeDecodeError, ValueError) as error:
         print(f"{label}: ezdxf cannot read it: {error}")
         return False
+    if units is not None:
+        declared = doc.header.get("$INSUNITS")
+        if declared != INSUNITS[units]:
+            print(f"{label}: --units={units} declares $INSUNITS {declared}, not {INSUNITS[units]}")
+            return False
     auditor = doc.audit()
     fixes = {}
     for fix in auditor.fixes:
@@ -48,6 +58,7 @@ def main(argv):
     args = argv[1:]
     converter = None
     fill = True
+    unit_list = [None]
     if args[:1] == ["--convert"]:
         if len(args) < 2:
             print(__doc__)
@@ -57,6 +68,12 @@ def main(argv):
         if args[:1] == ["--no-fill"]:
             fill = False
             args = args[1:]
+        if args[:1] == ["--units"]:
+            if len(args) < 2 or any(unit not in INSUNITS for unit in args[1].split(",")):
+                print(__doc__)
+                return 2
+            unit_list = args[1].split(",")
+            args = args[2:]
     if not args:
         print(__doc__)
         return 2
@@ -72,14 +89,20 @@ def main(argv):
             if converter is None:
                 ok = audit(path) and ok
                 continue
-            output = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + ".dxf")
-            command = [converter, "--fill" if fill else "--no-fill", path, output]
-            result = subprocess.run(command, capture_output=True, text=True, errors="replace")
-            if result.returncode != 0:
-                print(f"{path}: conversion failed ({result.returncode}): {result.stderr.strip()}")
-                ok = False
-                continue
-            ok = audit(output, path) and ok
+            for units in unit_list:
+                stem = os.path.splitext(os.path.basename(path))[0]
+                output = os.path.join(folder, stem + (f"-{units}" if units else "") + ".dxf")
+                command = [converter, "--fill" if fill else "--no-fill"]
+                if units:
+                    command.append(f"--units={units}")
+                command += [path, output]
+                label = path + (f" --units={units}" if units else "")
+                result = subprocess.run(command, capture_output=True, text=True, errors="replace")
+                if result.returncode != 0:
+                    print(f"{label}: conversion failed ({result.returncode}): {result.stderr.strip()}")
+                    ok = False
+                    continue
+                ok = audit(output, label, units) and ok
     return 0 if ok else 1
 
 

@@ -31,6 +31,11 @@ if(ORBELIN_PYTHON3)
                  COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
                          ${svg})
         set_tests_properties(ezdxf_audit.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+        # The same drawing written in every output unit.
+        add_test(NAME ezdxf_audit_units.${folder}.${name}
+                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
+                         --units mm,cm,in,px ${svg})
+        set_tests_properties(ezdxf_audit_units.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
     endforeach()
 else()
     message(STATUS "python3 not found: the ezdxf audits of the bundled drawings are not registered")

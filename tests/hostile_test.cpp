@@ -306,7 +306,7 @@ struct Outcome
     std::string inputBefore;
 };
 
-Outcome Convert(const HostileCase& c, const CCaseFolder& folder)
+Outcome Convert(const HostileCase& c, const CCaseFolder& folder, OutputUnits units = OutputUnits::None)
 {
     Outcome outcome;
     if (c.file)
@@ -323,6 +323,7 @@ Outcome Convert(const HostileCase& c, const CCaseFolder& folder)
     ConversionRequest request;
     request.inputPath = outcome.input.string();
     request.outputPath = outcome.output.string();
+    request.units = units;
     outcome.result = RunConversion(request);
     return outcome;
 }
@@ -380,6 +381,42 @@ TEST_P(HostileInputTest, EndsSafely)
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, HostileInputTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Scaled into a unit, smaller (mm) and larger (px) than the drawing's own numbers, every output
+// stays as sound as without one.
+class HostileUnitsTest : public ::testing::TestWithParam<HostileCase>
+{
+};
+
+TEST_P(HostileUnitsTest, EndsSoundInEveryUnit)
+{
+    const HostileCase& c = GetParam();
+    for (const OutputUnits units : {OutputUnits::Millimetres, OutputUnits::Pixels})
+    {
+        const CCaseFolder folder(std::string(c.name) + "-" + OutputUnitsName(units));
+        const Outcome outcome = Convert(c, folder, units);
+        if (!outcome.result.ok())
+        {
+            EXPECT_EQ(ReadFile(outcome.output), kPreviousDrawing) << OutputUnitsName(units);
+            continue;
+        }
+        EXPECT_EQ(CheckDxfStructure(ReadFile(outcome.output)), "") << OutputUnitsName(units);
+    }
+}
+
+// The drawings kept as files: the hostile numbers are among them. The generated ones are large, and
+// their numbers are ordinary.
+std::vector<HostileCase> FileCases()
+{
+    std::vector<HostileCase> files;
+    for (const HostileCase& c : Cases())
+        if (c.file)
+            files.push_back(c);
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, HostileUnitsTest, ::testing::ValuesIn(FileCases()),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // The same outputs read by ezdxf, a reader that shares no code with the writer.

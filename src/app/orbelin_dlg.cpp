@@ -12,12 +12,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +28,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -34,6 +38,8 @@ const QString kAppName = QStringLiteral("Orbelin");
 const QString kProfileKey = QStringLiteral("Local AppWizard-Generated Applications");
 const QString kFillOptionKey = QStringLiteral("Orbelin/FillOption");
 const QString kExactSvgKey = QStringLiteral("Orbelin/ExactSvg");
+// Stored as the name the command line takes ("mm"), so that the value reads the same everywhere.
+const QString kUnitsKey = QStringLiteral("Orbelin/Units");
 const QString kQuestionCaption = QStringLiteral("Tessaro SVG to DXF");
 const QString kQuestion =
     QStringLiteral("Convert finished, do you need to open the output folder now? \nOutput folder is");
@@ -46,7 +52,12 @@ const QString kDxfFilter = QStringLiteral("AutoCAD DXF Files (*.dxf);;All Files 
 // The window is laid out on a grid of dialog units: a quarter of the average character width across
 // and an eighth of the line height down, so the proportions hold with any font.
 constexpr int kDesignWidth = 353;
-constexpr int kDesignHeight = 199;
+// The "Output" group below the fill and exact check boxes moves everything under them down by as much
+// as it and the second check box take (the controls below were designed to start at 150).
+constexpr int kOutputGroupTop = 158;
+constexpr int kOutputGroupHeight = 30;
+constexpr int kBelowOutputGroup = kOutputGroupTop + kOutputGroupHeight + 2 - 150;
+constexpr int kDesignHeight = 199 + kBelowOutputGroup;
 // How a control follows the window when the person makes it larger than designed.
 constexpr int kFixed = 0;
 constexpr int kStretchX = 1;
@@ -105,6 +116,9 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     QSettings profile(kProfileKey, kAppName);
     m_fillOption = profile.value(kFillOptionKey, 1).toInt();
     m_exactSvg = profile.value(kExactSvgKey, 0).toInt();
+    // A value this version does not know (written by a later one, or by hand) reads as no unit.
+    if (!ParseOutputUnits(profile.value(kUnitsKey).toString().toStdString(), m_units))
+        m_units = OutputUnits::None;
 
     setWindowTitle(kAppName);
     setWindowIcon(OrbelinIcon());
@@ -133,6 +147,10 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
 
     m_fill->setChecked(m_fillOption != 0);
     m_exact->setChecked(m_exactSvg != 0);
+    m_unitsChoice->setCurrentIndex(
+        std::max(0, m_unitsChoice->findData(QString::fromLatin1(OutputUnitsName(m_units)))));
+    connect(m_unitsChoice, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &COrbelinDlg::OnUnitsChosen);
     // The paths of the last conversion, so that a drawing revised in another program is converted
     // again with one click.
     m_input->setText(profile.value(kLastInputKey).toString());
@@ -156,6 +174,7 @@ COrbelinDlg::~COrbelinDlg()
     QSettings profile(kProfileKey, kAppName);
     profile.setValue(kFillOptionKey, m_fillOption);
     profile.setValue(kExactSvgKey, m_exactSvg);
+    profile.setValue(kUnitsKey, QString::fromLatin1(OutputUnitsName(m_units)));
 }
 
 void COrbelinDlg::CreateControls()
@@ -191,22 +210,26 @@ void COrbelinDlg::CreateControls()
     m_exact->setObjectName(QStringLiteral("exactSvg"));
     Place(m_exact, 83, 146, 90, 9, kFixed);
 
+    m_outputGroup = CreateOutputGroup();
+    // Under the fill option, in line with the path fields.
+    Place(m_outputGroup, 82, kOutputGroupTop, 257, kOutputGroupHeight, kStretchX);
+
     // The line goes first so that the bar, while shown, lies over it.
-    Place(EtchedLine(this), 0, 166, kDesignWidth, 1, kStretchX | kMoveY);
+    Place(EtchedLine(this), 0, 166 + kBelowOutputGroup, kDesignWidth, 1, kStretchX | kMoveY);
     m_progress = new CTextProgressCtrl(this);
     m_progress->setObjectName(QStringLiteral("progress"));
-    Place(m_progress, 23, 155, 316, 14, kStretchX | kMoveY);
+    Place(m_progress, 23, 155 + kBelowOutputGroup, 316, 14, kStretchX | kMoveY);
 
     m_menuButton = new CCoolBtn(tr("Help"), this);
     m_menuButton->setAutoDefault(false);
     m_menuButton->setObjectName(QStringLiteral("menuButton"));
-    Place(m_menuButton, 23, 178, 50, 14, kMoveY);
+    Place(m_menuButton, 23, 178 + kBelowOutputGroup, 50, 14, kMoveY);
     m_convert = PushButton(tr("Convert"), this);
     m_convert->setObjectName(QStringLiteral("convert"));
-    Place(m_convert, 237, 175, 50, 17, kMoveX | kMoveY);
+    Place(m_convert, 237, 175 + kBelowOutputGroup, 50, 17, kMoveX | kMoveY);
     m_cancel = PushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("cancel"));
-    Place(m_cancel, 289, 178, 50, 14, kMoveX | kMoveY);
+    Place(m_cancel, 289, 178 + kBelowOutputGroup, 50, 14, kMoveX | kMoveY);
 
     connect(m_browseInput, &QPushButton::clicked, this, &COrbelinDlg::OnBrowseInput);
     connect(m_browseOutput, &QPushButton::clicked, this, &COrbelinDlg::OnBrowseOutput);
@@ -215,6 +238,44 @@ void COrbelinDlg::CreateControls()
     connect(m_convert, &QPushButton::clicked, this, &COrbelinDlg::OnConvert);
     connect(m_cancel, &QPushButton::clicked, this, &COrbelinDlg::reject);
     connect(m_input, &QLineEdit::textEdited, this, &COrbelinDlg::OnInputEdited);
+}
+
+QWidget* COrbelinDlg::CreateOutputGroup()
+{
+    // One row of labelled choices, each as wide as its contents; the stretch at the end keeps them
+    // together on the left as the window grows and leaves room for more of them.
+    auto* group = new QGroupBox(tr("Output"), this);
+    group->setObjectName(QStringLiteral("outputGroup"));
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(8, 2, 8, 4);
+
+    m_unitsChoice = new QComboBox(group);
+    m_unitsChoice->setObjectName(QStringLiteral("units"));
+    // The data is the name the command line and the settings use.
+    m_unitsChoice->addItem(tr("None"), QStringLiteral("none"));
+    for (const char* name : {"mm", "cm", "in", "px"})
+        m_unitsChoice->addItem(QString::fromLatin1(name), QString::fromLatin1(name));
+    m_unitsChoice->setToolTip(tr("The unit the drawing is written in and declares, so that it opens at its "
+                                 "real size.\nNone writes the drawing's own numbers without a unit. "
+                                 "DXF has no pixel unit: px is declared unitless."));
+    auto* unitsLabel = new QLabel(tr("&Units:"), group);
+    unitsLabel->setBuddy(m_unitsChoice);
+    row->addWidget(unitsLabel);
+    row->addWidget(m_unitsChoice);
+    row->addStretch(1);
+    return group;
+}
+
+ConversionRequest COrbelinDlg::MakeRequest(const std::string& input, const std::string& output) const
+{
+    ConversionRequest request;
+    request.inputPath = input;
+    request.outputPath = output;
+    request.fillOption = m_fillOption != 0;
+    request.exactSvg = m_exactSvg != 0;
+    request.units = m_units;
+    request.detailedProgress = true;
+    return request;
 }
 
 void COrbelinDlg::Place(QWidget* widget, int x, int y, int width, int height, int anchors)
@@ -334,13 +395,7 @@ void COrbelinDlg::OnConvert()
     profile.setValue(kLastInputKey, FromPath(m_inputPath));
     profile.setValue(kLastOutputKey, output);
 
-    ConversionRequest request;
-    request.inputPath = m_inputPath;
-    request.outputPath = m_outputPath;
-    request.fillOption = m_fillOption != 0;
-    request.exactSvg = m_exactSvg != 0;
-    request.detailedProgress = true;
-    StartRun({request}, false);
+    StartRun({MakeRequest(m_inputPath, m_outputPath)}, false);
 }
 
 void COrbelinDlg::ConvertBatch(const QStringList& inputs)
@@ -379,13 +434,7 @@ void COrbelinDlg::ConvertBatch(const QStringList& inputs)
             row.reason = tr("Not replaced: the output file exists.");
             continue;
         }
-        ConversionRequest request;
-        request.inputPath = ToPath(row.input);
-        request.outputPath = ToPath(row.output);
-        request.fillOption = m_fillOption != 0;
-        request.exactSvg = m_exactSvg != 0;
-        request.detailedProgress = true;
-        jobs.push_back(request);
+        jobs.push_back(MakeRequest(ToPath(row.input), ToPath(row.output)));
     }
     RememberFolder(inputs.back());
     if (jobs.empty())
@@ -419,7 +468,7 @@ void COrbelinDlg::StartRun(std::vector<ConversionRequest> jobs, bool batch)
 void COrbelinDlg::SetInputsEnabled(bool enabled)
 {
     for (QWidget* widget : std::initializer_list<QWidget*>{m_input, m_browseInput, m_output, m_browseOutput,
-                                                           m_fill, m_exact, m_menuButton, m_convert})
+                                                           m_fill, m_exact, m_outputGroup, m_menuButton, m_convert})
         widget->setEnabled(enabled);
 }
 
@@ -666,6 +715,12 @@ void COrbelinDlg::OnFillOption()
 void COrbelinDlg::OnExactSvg()
 {
     m_exactSvg = m_exactSvg == 0 ? 1 : 0;
+}
+
+void COrbelinDlg::OnUnitsChosen(int index)
+{
+    if (!ParseOutputUnits(m_unitsChoice->itemData(index).toString().toStdString(), m_units))
+        m_units = OutputUnits::None;
 }
 
 void COrbelinDlg::OnMenuCommand(int command)

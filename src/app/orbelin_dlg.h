@@ -17,6 +17,7 @@ class CConversionRun;
 class CCoolBtn;
 class CTextProgressCtrl;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -33,12 +34,14 @@ class COrbelinDlg : public QDialog
 
     // Without services the real dialogs and the desktop are used.
     explicit COrbelinDlg(std::unique_ptr<CUiServices> services = nullptr, QWidget* parent = nullptr);
-    // Saves the fill option.
+    // Saves the fill option and the output choices.
     ~COrbelinDlg() override;
 
     int FillOption() const { return m_fillOption; }
     // 1 when drawings are read by the exact SVG rules; saved beside the fill option.
     int ExactSvg() const { return m_exactSvg; }
+    // The unit chosen in the "Output" group.
+    OutputUnits Units() const { return m_units; }
     // Moves the value into the progress bar: shown while below 100, hidden at 100.
     void ShowProgress(int percent);
     // The help file next to the executable.
@@ -85,6 +88,7 @@ class COrbelinDlg : public QDialog
     void OnBrowseOutput();
     void OnFillOption();
     void OnExactSvg();
+    void OnUnitsChosen(int index);
     void OnMenuCommand(int command);
     void OnHelpCommand();
     void OnAboutCommand();
@@ -103,6 +107,9 @@ class COrbelinDlg : public QDialog
     void ShowFinishedQuestion(const ConversionResult& result);
 
     void CreateControls();
+    QWidget* CreateOutputGroup();
+    // A request for one file with every option the window holds.
+    ConversionRequest MakeRequest(const std::string& input, const std::string& output) const;
     void Place(QWidget* widget, int x, int y, int width, int height, int anchors);
     void LayoutControls();
     QSize DesignSize() const;
@@ -113,6 +120,7 @@ class COrbelinDlg : public QDialog
     std::string m_outputPath;
     int m_fillOption = 1;
     int m_exactSvg = 0;
+    OutputUnits m_units = OutputUnits::None;
     // Outputs that may be replaced without a question: those the Save As dialog returned in this run
     // (it has asked already) and those this window wrote in this run. Absolute paths.
     QStringList m_mayReplace;
@@ -138,6 +146,9 @@ class COrbelinDlg : public QDialog
     QPushButton* m_browseOutput = nullptr;
     QCheckBox* m_fill = nullptr;
     QCheckBox* m_exact = nullptr;
+    // The "Output" group: how the drawing is written beyond the fill option.
+    QWidget* m_outputGroup = nullptr;
+    QComboBox* m_unitsChoice = nullptr;
     CTextProgressCtrl* m_progress = nullptr;
     CCoolBtn* m_menuButton = nullptr;
     QPushButton* m_convert = nullptr;

@@ -34,6 +34,10 @@ const char* const kUsage =
     "  --no-fill          write outlines only\n"
     "  --exact            read the drawing as browsers do (styles by scope, style sheets, every\n"
     "                     transform, hidden elements left out, units)\n"
+    "  --units=UNIT       write the drawing in mm, cm, in or px and declare the unit; the drawing's\n"
+    "                     user unit is a CSS pixel (1/96 in) unless its width and height in mm, cm,\n"
+    "                     in, pt or pc size its viewBox; px is declared unitless (DXF has no pixel\n"
+    "                     unit); none (the default) writes user units without a unit\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -52,6 +56,7 @@ struct Options
 {
     bool fill = true;
     bool exact = false;
+    OutputUnits units = OutputUnits::None;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -229,6 +234,7 @@ ConversionResult ConvertOne(const Job& job, const Options& options, const Progre
     request.outputPath = job.output;
     request.fillOption = options.fill;
     request.exactSvg = options.exact;
+    request.units = options.units;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -264,8 +270,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             continue;
         }
         std::string value;
-        const bool takesValue = arg == "--output-dir" || arg == "--jobs" ||
-                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0;
+        const bool takesValue = arg == "--output-dir" || arg == "--jobs" || arg == "--units" ||
+                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0 ||
+                                arg.rfind("--units=", 0) == 0;
         std::string name = arg;
         if (takesValue)
         {
@@ -306,6 +313,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         else if (name == "--output-dir" && !value.empty())
             options.outputDir = value;
         else if (name == "--jobs" && ParseJobs(value, options.jobs))
+            continue;
+        else if (name == "--units" && ParseOutputUnits(value, options.units))
             continue;
         else if (name == "--")
             optionsEnded = true;

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 const char* const kMsgSelectSvg = "Select svg file.";
@@ -115,7 +116,50 @@ private:
     int m_last = -1;
 };
 
+DxfUnit ToDxfUnit(OutputUnits units)
+{
+    switch (units)
+    {
+    case OutputUnits::Millimetres:
+        return DxfUnit::Millimetre;
+    case OutputUnits::Centimetres:
+        return DxfUnit::Centimetre;
+    case OutputUnits::Inches:
+        return DxfUnit::Inch;
+    case OutputUnits::Pixels:
+        return DxfUnit::Pixel;
+    case OutputUnits::None:
+        break;
+    }
+    return DxfUnit::None;
+}
+
+constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None, "none"},
+                                                              {OutputUnits::Millimetres, "mm"},
+                                                              {OutputUnits::Centimetres, "cm"},
+                                                              {OutputUnits::Inches, "in"},
+                                                              {OutputUnits::Pixels, "px"}};
+
 } // namespace
+
+bool ParseOutputUnits(std::string_view text, OutputUnits& units)
+{
+    for (const auto& [value, name] : kUnitNames)
+        if (orbelin::EqualsNoCase(text, name))
+        {
+            units = value;
+            return true;
+        }
+    return false;
+}
+
+const char* OutputUnitsName(OutputUnits units)
+{
+    for (const auto& [value, name] : kUnitNames)
+        if (value == units)
+            return name;
+    return "none";
+}
 
 ConversionResult RunConversion(const ConversionRequest& request, const ProgressSink& progress,
                                const MessageSink& message)
@@ -177,6 +221,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     converter.m_currentLayer = "0";
     converter.CollectLayerNames(root);
     const unsigned long expectedHandles = ExpectedHandles(root);
+    // Before the frame: the line-type table already carries lengths in the chosen unit.
+    converter.ChooseOutputUnit(ToDxfUnit(request.units), root);
     const std::size_t treeBytes = detailed ? TreeBytes(root) : 0;
     std::size_t walkedBytes = 0;
     CElementWalker::ElementSink elementDone;

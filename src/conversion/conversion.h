@@ -6,6 +6,24 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
+
+// The unit the drawing is written in. None writes the drawing's own numbers and declares no unit;
+// the others scale from the drawing's user unit (a CSS pixel, or what its size in physical units
+// makes of it) and declare the unit in the header.
+enum class OutputUnits
+{
+    None,
+    Millimetres,
+    Centimetres,
+    Inches,
+    Pixels
+};
+
+// "none", "mm", "cm", "in" or "px", in any letter case: true with the units; false otherwise.
+bool ParseOutputUnits(std::string_view text, OutputUnits& units);
+// The name ParseOutputUnits reads for units.
+const char* OutputUnitsName(OutputUnits units);
 
 struct ConversionRequest
 {
@@ -15,6 +33,7 @@ struct ConversionRequest
     // Reads the drawing by the SVG rules (scoped styles, whole transform lists, visibility, units)
     // instead of the document-order reading; the output conventions stay the same.
     bool exactSvg = false;
+    OutputUnits units = OutputUnits::None;
     // Set from another thread to stop the run: looked at between the stages, between elements and
     // before the file is finished. A stopped run writes no output and leaves an existing one as it was.
     const std::atomic<bool>* cancel = nullptr;

@@ -13,6 +13,8 @@ namespace
 
 // Bulges this small are straight segments; writing them would only add noise to the file.
 constexpr double kMinBulge = 1e-10;
+// The smallest magnitude the writer's 16 decimals show as other than 0.0.
+constexpr double kSmallestShown = 1e-16;
 
 bool IsTableNameByte(unsigned char c)
 {
@@ -42,15 +44,16 @@ bool IsWritableEdge(const HatchEdge& edge)
     {
     case HatchEdge::Kind::Line:
         return IsWritable(edge.x1) && IsWritable(edge.y1) && IsWritable(edge.x2) && IsWritable(edge.y2);
-    // Readers divide by the radius and the major axis: a collapsed arc (a shape scaled to nothing)
-    // makes the hatch unreadable, so it is refused with it.
+    // Readers divide by the radius and the major axis: a collapsed arc (a shape scaled to nothing,
+    // or to less than the file shows) makes the hatch unreadable, so it is refused with it.
     case HatchEdge::Kind::Arc:
         return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.radius) &&
-               IsWritable(edge.angle1) && IsWritable(edge.angle2) && edge.radius > 0.0;
+               IsWritable(edge.angle1) && IsWritable(edge.angle2) && edge.radius >= kSmallestShown;
     case HatchEdge::Kind::EllipseArc:
         return IsWritable(edge.cx) && IsWritable(edge.cy) && IsWritable(edge.mx) && IsWritable(edge.my) &&
                IsWritable(edge.ratio) && IsWritable(edge.angle1) && IsWritable(edge.angle2) &&
-               (edge.mx != 0.0 || edge.my != 0.0) && edge.ratio > 0.0 && edge.ratio <= 1.0;
+               (std::fabs(edge.mx) >= kSmallestShown || std::fabs(edge.my) >= kSmallestShown) &&
+               edge.ratio > 0.0 && edge.ratio <= 1.0;
     }
     return false;
 }
@@ -200,8 +203,13 @@ void CDxfDocument::WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices
 {
     if (!m_writer || !m_dxf || vertices.empty())
         return;
-    BeginLwPolyline(vertices.size(), flags, style);
-    AddLwPolylineVertices(vertices);
+    // One test per polyline, not per vertex: without an output unit the vertices go out as given.
+    if (m_mapsUnits && !MapVertices(vertices, false))
+        return;
+    const std::vector<DxfVertex>& written = m_mapsUnits ? m_unitVertices : vertices;
+    BeginLwPolyline(written.size(), flags, style);
+    // Written group by group because the library's vertex writer leaves out the widths.
+    m_writer->Vertices(written, kMinBulge);
 }
 
 void CDxfDocument::BeginLwPolyline(std::size_t count, int flags, const EntityStyle& style)
@@ -214,12 +222,20 @@ void CDxfDocument::BeginLwPolyline(std::size_t count, int flags, const EntitySty
 
 void CDxfDocument::AddLwPolylineVertices(const std::vector<DxfVertex>& vertices)
 {
-    // Written group by group because the library's vertex writer leaves out the widths.
-    if (m_writer)
-        m_writer->Vertices(vertices, kMinBulge);
+    if (!m_writer)
+        return;
+    // The polyline's own groups are out already, so a number that the output unit takes out of
+    // range can no longer refuse it: it is written at the edge of the range, and the file stays sound.
+    if (m_mapsUnits)
+    {
+        MapVertices(vertices, true);
+        m_writer->Vertices(m_unitVertices, kMinBulge);
+        return;
+    }
+    m_writer->Vertices(vertices, kMinBulge);
 }
 
-bool CDxfDocument::WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style)
+bool CDxfDocument::WriteHatchLoops(const std::vector<HatchLoop>& loops, const EntityStyle& style)
 {
     if (!m_writer || !m_dxf)
         return false;

@@ -7,6 +7,7 @@
 //   dxf/conventions.cpp  entity attributes, polylines and solid hatches
 //   dxf/emitters.cpp     lines, circles and ellipses
 //   dxf/text.cpp         single-line texts
+//   dxf/units.cpp        the unit the drawing is written in
 #pragma once
 
 #include "dxf/vertex.h"
@@ -67,6 +68,26 @@ struct HatchEdge
 };
 using HatchLoop = std::vector<HatchEdge>;
 
+// The unit a drawing is declared in. With None the header names no unit and every number is
+// written as the layers above give it.
+enum class DxfUnit
+{
+    None,
+    Millimetre,
+    Centimetre,
+    Inch,
+    Pixel // the CSS pixel, 1/96 inch; DXF has no unit for it
+};
+
+// A length as `size` units of which `perInch` make one inch: 1 of 96 is a CSS pixel, 1 of 25.4 a
+// millimetre. Kept in its own unit so that a drawing measured in the unit it is written in is
+// written with the factor 1 exactly.
+struct CUnitLength
+{
+    double size = 1.0;
+    double perInch = 96.0;
+};
+
 // Largest magnitude written into a DXF file. Beyond it a CAD program has no precision left, and the
 // writer's fixed 16-decimal formatting would overflow its buffer near 1e238.
 constexpr double kMaxDxfValue = 1.0e15;
@@ -123,7 +144,8 @@ class CDxfDocument
     void CurrentLayerName(std::string& out) const;
     // Each refuses, writing nothing and returning false, when a number is not IsWritable.
     bool WriteLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
-    // The same for vertices whose numbers the caller has found writable (IsWritable) already.
+    // The same for vertices whose numbers the caller has found writable (IsWritable) already; with
+    // an output unit that takes a number out of range, nothing is written.
     void WriteCheckedLwPolyline(const std::vector<DxfVertex>& vertices, int flags, const EntityStyle& style);
     // The same in parts, for a polyline too long to keep: its groups with the final vertex count,
     // then the vertices, writable already, in as many calls as needed.
@@ -134,6 +156,32 @@ class CDxfDocument
     EntityStyle OutlineStyle(const std::string& lineType) const;
     // Fill style: NearestAci(m_fillRgb), line weight -1, "BYLAYER".
     EntityStyle FillStyle() const;
+
+    // ---- output unit -------------------------------------------------------------------------
+    // Chooses, before BeginDxfDocument, the unit the document is written in. A point the layers
+    // above hand over, (x, y) in user units with y flipped already, is then written as
+    // (x * s, (y + yShift) * s) and a length (width, radius, axis, text height, dash) as length * s,
+    // where s turns userUnit into `unit`; the header declares the unit. yShift moves the flip line
+    // to the drawing's true lower edge where the layers above flip against another height.
+    void SetOutputUnit(DxfUnit unit, CUnitLength userUnit, double yShift);
+    // Units of `unit` in one inch (25.4 for millimetres); 0 for None.
+    static double UnitsPerInch(DxfUnit unit);
+    // The scale s of SetOutputUnit: 1 without a unit.
+    double OutputUnitScale() const { return m_unitScale; }
+    // A point or a length into the output unit, in place; nothing changes while no scaling is due.
+    void ToOutputUnit(double& x, double& y) const
+    {
+        if (m_mapsUnits)
+        {
+            x *= m_unitScale;
+            y = (y + m_unitShift) * m_unitScale;
+        }
+    }
+    void ToOutputLength(double& length) const
+    {
+        if (m_mapsUnits)
+            length *= m_unitScale;
+    }
 
     // ---- entities ----------------------------------------------------------------------------
     // Points already mapped, SVG y direction; outline style with m_lineType.
@@ -174,4 +222,21 @@ class CDxfDocument
     // the duplicate tests; they follow the arrays by themselves.
     mutable CRecordIndex m_dashIndex;
     mutable CRecordIndex m_fontIndex;
+
+  private:
+    // The header variables that declare m_outputUnit.
+    void WriteUnitVariables();
+    // The vertices in the output unit, into m_unitVertices; false when a number is not writable,
+    // which clampToRange then brings to the nearest writable value.
+    bool MapVertices(const std::vector<DxfVertex>& vertices, bool clampToRange);
+    bool WriteHatchLoops(const std::vector<HatchLoop>& loops, const EntityStyle& style);
+
+    DxfUnit m_outputUnit = DxfUnit::None;
+    double m_unitScale = 1.0;
+    double m_unitShift = 0.0;
+    // False while the scale is 1 and the shift 0: the numbers then go out untouched, without a
+    // multiplication per vertex on the way.
+    bool m_mapsUnits = false;
+    // Room for the mapped vertices of one polyline, kept from one polyline to the next.
+    std::vector<DxfVertex> m_unitVertices;
 };

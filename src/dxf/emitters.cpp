@@ -54,13 +54,16 @@ void CDxfDocument::WriteEllipseEntity(double cx, double cy, double ex, double ey
 {
     if (!m_writer)
         return;
-    const double centreY = m_docHeight - cy;
+    double centreY = m_docHeight - cy;
     double majorX = ex - cx;
     double majorY = cy - ey;
     // Negative radii give a ratio outside (0, 1], which CAD programs refuse; the same curve is
     // written in the form they accept.
     if (!NormalizeEllipseArc(majorX, majorY, ratio, start, end))
         return;
+    ToOutputUnit(cx, centreY);
+    ToOutputLength(majorX);
+    ToOutputLength(majorY);
     if (!IsWritable(cx) || !IsWritable(centreY) || !IsWritable(majorX) || !IsWritable(majorY) ||
         !IsWritable(start) || !IsWritable(end))
         return;
@@ -70,6 +73,8 @@ void CDxfDocument::WriteEllipseEntity(double cx, double cy, double ex, double ey
 
 void CDxfDocument::WriteCircleEntity(double cx, double cy, double radius, const std::string& lineType)
 {
+    ToOutputUnit(cx, cy);
+    ToOutputLength(radius);
     if (m_writer && IsWritable(cx) && IsWritable(cy) && IsWritable(radius))
         m_dxf->writeCircle(*m_writer, DL_CircleData(cx, cy, 0.0, radius),
                            MakeAttributes(*this, OutlineStyle(lineType)));
@@ -79,8 +84,10 @@ void CDxfDocument::WriteLineEntity(double x1, double y1, double x2, double y2)
 {
     if (!m_writer)
         return;
-    const double dxfY1 = m_docHeight - y1;
-    const double dxfY2 = m_docHeight - y2;
+    double dxfY1 = m_docHeight - y1;
+    double dxfY2 = m_docHeight - y2;
+    ToOutputUnit(x1, dxfY1);
+    ToOutputUnit(x2, dxfY2);
     if (!IsWritable(x1) || !IsWritable(dxfY1) || !IsWritable(x2) || !IsWritable(dxfY2))
         return;
     // A line has no dash array of its own: it takes whatever line type the last dashed element set.

@@ -117,6 +117,7 @@ int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned 
     // that the true seed later replaces it without moving the rest of the file.
     m_seedPlaceholder = std::max(kDefaultHandleSeed, std::min(expectedHandles, kMaxHandleSeed));
     dw.dxfHex(5, static_cast<int>(m_seedPlaceholder));
+    WriteUnitVariables();
     dw.sectionEnd();
 
     dw.sectionTables();
@@ -133,6 +134,10 @@ int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned 
     {
         double sum = 0.0;
         ParseDashPattern(m_dashes[i], values, sum);
+        // Dash lengths are lengths of the drawing and follow its unit.
+        for (double& value : values)
+            ToOutputLength(value);
+        ToOutputLength(sum);
         bool usable = values.size() >= 2 && IsWritable(sum);
         for (double value : values)
             usable = usable && IsWritable(value);

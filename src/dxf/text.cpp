@@ -127,6 +127,8 @@ std::string EncodeContent(std::string_view content)
 void CDxfDocument::WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
                                    const std::string& style, int horizontalAlignment)
 {
+    ToOutputUnit(x, y);
+    ToOutputLength(height);
     if (!m_writer || !IsWritable(x) || !IsWritable(y) || !IsWritable(height))
         return;
     // A justified text is placed by its alignment point; the insertion point is the same one, which

@@ -6,6 +6,7 @@
 //   svg/style.cpp           colour setters and the style readers that touch colours
 //   svg/definitions.cpp     dash patterns and fonts from the file text, layer names, markers, symbols
 //   svg/walker.cpp          viewBox
+//   svg/units.cpp           the size of a user unit, for the output unit
 //   svg/shapes.cpp          polylines, polygons, circles, ellipses and lines
 //   svg/text.cpp, rect.cpp, symbols.cpp
 #pragma once
@@ -56,6 +57,16 @@ class CConverter : public CPathGeometry
 
     // ---- walker support ----------------------------------------------------------------------
     void ParseViewBox(std::string_view viewBox);
+
+    // ---- output unit -----------------------------------------------------------------------------
+    // Writes the document in `unit` (SetOutputUnit), measuring the user unit on the document element
+    // `root`: its width and height in absolute units (px, mm, cm, in, pt, pc) against its viewBox,
+    // else one CSS pixel. Called after the tree is read and before BeginDxfDocument.
+    void ChooseOutputUnit(DxfUnit unit, const CXML& root);
+    // One user unit of an svg element with these attribute texts (empty when absent), and the shift
+    // that moves the flip line, m_docHeight as the walker reads it, to the element's lower edge.
+    static CUnitLength MeasureUserUnit(std::string_view width, std::string_view height,
+                                       std::string_view viewBox, bool hasViewBox, double& yShift);
 
     // ---- basic shapes --------------------------------------------------------------------------
     void WritePolylineElement(const std::string& transform, const std::string& points,

@@ -10,9 +10,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -261,6 +263,8 @@ class GuiTest : public QObject
     void fillOptionIsStoredAtExit();
     void exactSvgIsStoredAtExit_data();
     void exactSvgIsStoredAtExit();
+    void unitsChoiceIsStoredAndConverts_data();
+    void unitsChoiceIsStoredAndConverts();
     void missingPathIsReported_data();
     void missingPathIsReported();
     void unwritableOutputLeavesBarAt15();
@@ -489,6 +493,76 @@ void GuiTest::exactSvgIsStoredAtExit()
     m_dialog.reset();
     QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
     QCOMPARE(profile.value(QStringLiteral("Orbelin/ExactSvg")).toInt(), saved);
+}
+
+void GuiTest::unitsChoiceIsStoredAndConverts_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: nothing stored yet
+    QTest::addColumn<QString>("shownAtStart");
+    QTest::addColumn<QString>("chosen"); // empty: left as it is
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QByteArray>("declared"); // the $INSUNITS groups, empty: none
+    QTest::newRow("default none, untouched") << ""
+                                             << "None"
+                                             << ""
+                                             << "none" << QByteArray();
+    QTest::newRow("default none, mm chosen") << ""
+                                             << "None"
+                                             << "mm"
+                                             << "mm" << QByteArray("$INSUNITS\n 70\n4\n");
+    QTest::newRow("stored in, kept") << "in"
+                                     << "in"
+                                     << ""
+                                     << "in" << QByteArray("$INSUNITS\n 70\n1\n");
+    QTest::newRow("stored cm, back to none") << "cm"
+                                             << "cm"
+                                             << "None"
+                                             << "none" << QByteArray();
+    QTest::newRow("stored px, cm chosen") << "px"
+                                          << "px"
+                                          << "cm"
+                                          << "cm" << QByteArray("$INSUNITS\n 70\n5\n");
+    QTest::newRow("unknown stored value reads as none") << "furlong"
+                                                        << "None"
+                                                        << ""
+                                                        << "none" << QByteArray();
+}
+
+void GuiTest::unitsChoiceIsStoredAndConverts()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shownAtStart);
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QFETCH(QByteArray, declared);
+    if (!stored.isEmpty())
+    {
+        QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+        profile.setValue(QStringLiteral("Orbelin/Units"), stored);
+    }
+    m_dialog = MakeDialog();
+    auto* choice = m_dialog->findChild<QComboBox*>(QStringLiteral("units"));
+    QVERIFY(choice);
+    QVERIFY(m_dialog->findChild<QGroupBox*>(QStringLiteral("outputGroup"))->isAncestorOf(choice));
+    QCOMPARE(choice->currentText(), shownAtStart);
+    if (!chosen.isEmpty())
+        choice->setCurrentIndex(choice->findText(chosen));
+
+    const QString output = Scratch(QStringLiteral("units.dxf"));
+    QFile::remove(output);
+    Input()->setText(Scratch(QStringLiteral("drawing.svg")));
+    Output()->setText(output);
+    ConvertAndWait();
+    QVERIFY(m_ui->messages.isEmpty());
+    const QByteArray dxf = ReadAll(output);
+    if (declared.isEmpty())
+        QVERIFY(!dxf.contains("$INSUNITS"));
+    else
+        QVERIFY(dxf.contains(declared));
+
+    m_dialog.reset();
+    QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+    QCOMPARE(profile.value(QStringLiteral("Orbelin/Units")).toString(), saved);
 }
 
 void GuiTest::missingPathIsReported_data()
@@ -783,6 +857,7 @@ void GuiTest::cancelMidRun()
     QVERIFY(!Input()->isEnabled());
     QVERIFY(!Output()->isEnabled());
     QVERIFY(!m_dialog->findChild<QCheckBox*>(QStringLiteral("fillOption"))->isEnabled());
+    QVERIFY(!m_dialog->findChild<QComboBox*>(QStringLiteral("units"))->isEnabled());
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     QVERIFY(m_dialog->isVisible());
     if (escape)

@@ -319,13 +319,24 @@ std::string FuzzConversion(std::string_view input)
     const std::string dxf = Scratch().Path("out.dxf");
     if (!WriteAll(svg, input))
         return "cannot write the scratch input " + svg;
-    for (const bool fill : {true, false})
+    // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length.
+    const OutputUnits scaled = input.size() % 2 == 0 ? OutputUnits::Millimetres : OutputUnits::Pixels;
+    const struct
+    {
+        bool fill;
+        OutputUnits units;
+        const char* name;
+    } passes[] = {{true, OutputUnits::None, "with fills"},
+                  {false, OutputUnits::None, "without fills"},
+                  {true, scaled, "in a unit"}};
+    for (const auto& pass : passes)
     {
         std::remove(dxf.c_str());
         ConversionRequest request;
         request.inputPath = svg;
         request.outputPath = dxf;
-        request.fillOption = fill;
+        request.fillOption = pass.fill;
+        request.units = pass.units;
         const ConversionResult result = RunConversion(request);
         if (!result.ok())
         {
@@ -335,7 +346,7 @@ std::string FuzzConversion(std::string_view input)
         }
         std::string problem = testing_support::CheckDxfFile(dxf);
         if (!problem.empty())
-            return std::string(fill ? "with" : "without") + " fills: " + problem;
+            return std::string(pass.name) + ": " + problem;
     }
     if (ReadAll(svg) != input)
         return "the input file was changed";

@@ -21,7 +21,8 @@ std::string FuzzStyle(std::string_view input);
 // Style sheet text: its declarations read as a style attribute, then its rules matched against every
 // element of a small fixed drawing, checking the shape and the cascade order of what comes back.
 std::string FuzzCss(std::string_view input);
-// The whole conversion of the input as an SVG file to a scratch DXF file, with and without fills.
+// The whole conversion of the input as an SVG file to a scratch DXF file, with and without fills and
+// in an output unit.
 std::string FuzzConversion(std::string_view input);
 
 // Runs a body by the name of its target ("xml", "path", "style", "css", "conversion"); unknown names fail.
