@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
