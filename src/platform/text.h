@@ -75,6 +75,10 @@ constexpr bool IsSpace(char c)
 // number of characters consumed (0 when no number was found).
 double ReadDouble(std::string_view text, std::size_t* used = nullptr);
 
+// Appends the UTF-8 bytes of a code point; 0, a surrogate or a value past U+10FFFF becomes U+FFFD,
+// as character references and CSS escapes both require.
+void AppendUtf8(std::string& out, unsigned long code);
+
 // atoi() without the locale: leading white space, one optional sign, decimal digits. Values beyond
 // the int range are clamped rather than left undefined.
 int ReadInt(std::string_view text, std::size_t* used = nullptr);

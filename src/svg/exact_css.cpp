@@ -278,16 +278,9 @@ struct CSelector
     std::uint32_t rule = 0;
 };
 
-const CAttribute* FindAttribute(const CXML& element, std::string_view name)
-{
-    const auto at = std::lower_bound(element.m_attributes.begin(), element.m_attributes.end(), name,
-                                     [](const CAttribute& a, std::string_view n) { return a.GetName() < n; });
-    return at != element.m_attributes.end() && at->GetName() == name ? &*at : nullptr;
-}
-
 std::string_view AttributeValue(const CXML& element, std::string_view name, bool& present)
 {
-    const CAttribute* attribute = FindAttribute(element, name);
+    const CAttribute* attribute = element.FindAttribute(name);
     present = attribute != nullptr;
     return attribute ? attribute->GetValue() : std::string_view();
 }
@@ -329,7 +322,7 @@ bool TestId(const CXML& element, const CSimple& simple)
 
 bool TestAttributePresent(const CXML& element, const CSimple& simple)
 {
-    return FindAttribute(element, simple.name) != nullptr;
+    return element.FindAttribute(simple.name) != nullptr;
 }
 
 bool TestAttributeEquals(const CXML& element, const CSimple& simple)
@@ -409,30 +402,6 @@ bool MatchSelector(const CXML& element, const CSelector& selector)
 // ---------------------------------------------------------------------------------------------
 // Selector reading
 
-void AppendUtf8(std::uint32_t code, std::string& out)
-{
-    if (code < 0x80)
-        out += static_cast<char>(code);
-    else if (code < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else if (code < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Decodes the escape whose backslash is at at into out, in UTF-8 as the drawing's own names are
 // written ("\31 " is '1', "\." is '.'); the position past it, or kNone when a line break or the
 // end follows the backslash.
@@ -454,9 +423,7 @@ std::size_t ReadEscape(std::string_view text, std::size_t at, std::string& out)
     }
     if (at < text.size() && Is(text[at], kBlank))
         ++at;
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        code = 0xFFFD;
-    AppendUtf8(code, out);
+    orbelin::AppendUtf8(out, code);
     return at;
 }
 

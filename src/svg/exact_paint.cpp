@@ -1,5 +1,6 @@
 #include "svg/exact_paint.h"
 
+#include "dxf/colour_index.h"
 #include "platform/text.h"
 #include "svg/exact_length.h"
 #include "xml/xml.h"
@@ -166,11 +167,6 @@ const CNamedColor kNamedColors[] = {{"aliceblue", 0xF0F8FF},
                                     {"yellow", 0xFFFF00},
                                     {"yellowgreen", 0x9ACD32}};
 
-int Pack(int r, int g, int b)
-{
-    return (r & 0xFF) | (g & 0xFF) << 8 | (b & 0xFF) << 16;
-}
-
 int Channel(double v)
 {
     return static_cast<int>(std::lround(std::clamp(v, 0.0, 255.0)));
@@ -198,12 +194,12 @@ bool ParseHex(std::string_view digits, CExactColor& out)
     {
     case 3:
     case 4:
-        out.rgb = Pack(twice(0), twice(1), twice(2));
+        out.rgb = PackRgb(twice(0), twice(1), twice(2));
         out.alpha = digits.size() == 4 ? twice(3) / 255.0 : 1.0;
         return true;
     case 6:
     case 8:
-        out.rgb = Pack(pair(0), pair(2), pair(4));
+        out.rgb = PackRgb(pair(0), pair(2), pair(4));
         out.alpha = digits.size() == 8 ? pair(6) / 255.0 : 1.0;
         return true;
     default:
@@ -264,7 +260,7 @@ bool ParseFunction(std::string_view name, std::string_view args, CExactColor& ou
         int c[3];
         for (int i = 0; i < 3; ++i)
             c[i] = Channel(pct[i] ? v[i] * 255.0 / 100.0 : v[i]);
-        out.rgb = Pack(c[0], c[1], c[2]);
+        out.rgb = PackRgb(c[0], c[1], c[2]);
         return true;
     }
     if (name == "hsl" || name == "hsla")
@@ -275,7 +271,7 @@ bool ParseFunction(std::string_view name, std::string_view args, CExactColor& ou
         const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
         const double p = 2 * l - q;
         out.rgb =
-            Pack(Channel(255.0 * HueToChannel(p, q, h + 1.0 / 3)), Channel(255.0 * HueToChannel(p, q, h)),
+            PackRgb(Channel(255.0 * HueToChannel(p, q, h + 1.0 / 3)), Channel(255.0 * HueToChannel(p, q, h)),
                  Channel(255.0 * HueToChannel(p, q, h - 1.0 / 3)));
         return true;
     }
@@ -315,7 +311,7 @@ bool ParseCssColor(std::string_view text, int currentColor, CExactColor& out)
     for (const CNamedColor& named : kNamedColors)
         if (orbelin::EqualsNoCase(t, named.name))
         {
-            out.rgb = Pack(static_cast<int>(named.value >> 16), static_cast<int>(named.value >> 8 & 0xFF),
+            out.rgb = PackRgb(static_cast<int>(named.value >> 16), static_cast<int>(named.value >> 8 & 0xFF),
                            static_cast<int>(named.value & 0xFF));
             return true;
         }

@@ -32,18 +32,13 @@ bool IsOneOf(std::string_view tag, std::initializer_list<std::string_view> names
 
 std::string_view Attribute(const CXML& node, std::string_view name)
 {
-    for (const CAttribute& attribute : node.m_attributes)
-        if (attribute.GetName() == name)
-            return attribute.GetValue();
-    return {};
+    const CAttribute* attribute = node.FindAttribute(name);
+    return attribute != nullptr ? attribute->GetValue() : std::string_view();
 }
 
 bool HasAttribute(const CXML& node, std::string_view name)
 {
-    for (const CAttribute& attribute : node.m_attributes)
-        if (attribute.GetName() == name)
-            return true;
-    return false;
+    return node.FindAttribute(name) != nullptr;
 }
 
 void AppendNumber(std::string& out, double value)
@@ -93,32 +88,6 @@ bool ConditionsHold(const CXML& node)
         rest.remove_prefix(comma + 1);
     }
     return false;
-}
-
-void AppendUtf8(std::string& out, unsigned long code)
-{
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        code = 0xFFFD;
-    if (code < 0x80)
-        out += static_cast<char>(code);
-    else if (code < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else if (code < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // The element's own character content as the reader keeps it, without a closing tag it may hold.
@@ -178,7 +147,7 @@ std::string DecodeTextContent(std::string_view text, bool preserveSpace)
                 std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
             if (!digits.empty() && result.ec == std::errc() && result.ptr == digits.data() + digits.size())
             {
-                AppendUtf8(decoded, code);
+                orbelin::AppendUtf8(decoded, code);
                 known = true;
             }
         }

@@ -148,6 +148,15 @@ CAttribute CXML::MakeAttribute(std::string_view name, std::string_view value, bo
     return attribute;
 }
 
+const CAttribute* CXML::FindAttribute(std::string_view name) const
+{
+    const CAttribute* const begin = m_attributes.m_data;
+    const CAttribute* const end = begin + m_attributes.m_size;
+    const CAttribute* const at = std::lower_bound(
+        begin, end, name, [](const CAttribute& a, std::string_view n) { return a.GetName() < n; });
+    return at != end && at->GetName() == name ? at : nullptr;
+}
+
 void CXML::AddAttribute(std::string_view name, std::string_view value)
 {
     // Byte-wise order, as std::string compares through char_traits<char> (unsigned bytes): "Fill"

@@ -210,6 +210,8 @@ public:
     void AddChild(CXMLList::value_type child);
     // Inserts in name order; an existing name takes the new value (the last one wins).
     void AddAttribute(std::string_view name, std::string_view value);
+    // The first attribute of that name (the list is in name order), or nullptr.
+    const CAttribute* FindAttribute(std::string_view name) const;
 
     // Builds the element from the text of its start tag and, unless it is self-closing, reads its
     // content up to the matching end tag from the file. depth is the nesting level of this element.
