@@ -139,7 +139,29 @@ constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None
                                                               {OutputUnits::Inches, "in"},
                                                               {OutputUnits::Pixels, "px"}};
 
+constexpr std::pair<TextOutput, const char*> kTextNames[] = {{TextOutput::Entities, "entities"},
+                                                             {TextOutput::Outlines, "outlines"}};
+
 } // namespace
+
+bool ParseTextOutput(std::string_view text, TextOutput& output)
+{
+    for (const auto& [value, name] : kTextNames)
+        if (orbelin::EqualsNoCase(text, name))
+        {
+            output = value;
+            return true;
+        }
+    return false;
+}
+
+const char* TextOutputName(TextOutput output)
+{
+    for (const auto& [value, name] : kTextNames)
+        if (value == output)
+            return name;
+    return "entities";
+}
 
 bool ParseOutputUnits(std::string_view text, OutputUnits& units)
 {
@@ -192,6 +214,9 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     // A fresh engine each time: nothing of one drawing can reach the next.
     CConverter converter;
     converter.m_fillOption = request.fillOption ? 1 : 0;
+    // The way texts are written, chosen once for the whole drawing, like the reading.
+    converter.m_textWriting =
+        MakeTextWriting(request.text == TextOutput::Outlines ? TextForm::Outlines : TextForm::Entities);
     converter.ResetConversion();
 
     // A folder opens like a file on some systems and then reports a nonsense length.
