@@ -153,6 +153,35 @@ TEST_F(Fonts, RightToLeftRunsComeOutInVisualOrder)
         EXPECT_GT(outline.glyphs[i].x, outline.glyphs[i - 1].x);
 }
 
+TEST_F(Fonts, MixedDirectionsAreOrderedRunByRun)
+{
+    const struct
+    {
+        const char* name;
+        const char* text;
+        std::vector<unsigned> clusters; // left to right, as drawn
+    } cases[] = {
+        // Left-to-right paragraph: the Hebrew word is reversed in place, after the blank.
+        {"HebrewInLatin", "Hello \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", {0, 1, 2, 3, 4, 5, 12, 10, 8, 6}},
+        // Right-to-left paragraph: the Latin word keeps its own order, at the left end.
+        {"LatinInHebrew", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D Hello", {9, 10, 11, 12, 13, 8, 6, 4, 2, 0}},
+        // Numbers read left to right inside right-to-left text.
+        {"NumberInHebrew", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D 123", {9, 10, 11, 8, 6, 4, 2, 0}},
+        {"NumberInLatin", "ab 12 c", {0, 1, 2, 3, 4, 5, 6}},
+        {"LeadingBlanks", "  ab", {0, 1, 2, 3}},
+    };
+    for (const auto& c : cases)
+    {
+        const CTextOutline outline = Shape(c.text);
+        std::vector<unsigned> clusters;
+        for (const CShapedGlyph& glyph : outline.glyphs)
+            clusters.push_back(glyph.cluster);
+        EXPECT_EQ(clusters, c.clusters) << c.name;
+        for (std::size_t i = 1; i < outline.glyphs.size(); ++i)
+            EXPECT_GE(outline.glyphs[i].x, outline.glyphs[i - 1].x) << c.name;
+    }
+}
+
 TEST_F(Fonts, JoinedScriptsTakeTheirContextualForms)
 {
     // Arabic "salam": the lam between two letters joins both, unlike the lam alone.

@@ -143,6 +143,169 @@ std::vector<CContour> NotdefBox(double unitsPerEm, double advance)
             rectangle(0.1 * width + 0.07 * e, 0.07 * e, 0.9 * width - 0.07 * e, 0.63 * e, false)};
 }
 
+// One run of a single script and direction, bytes [begin, end) of the text, at its embedding level.
+struct CTextItem
+{
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    hb_script_t script = HB_SCRIPT_COMMON;
+    bool rightToLeft = false;
+    int level = 0;
+};
+
+bool IsRightToLeft(hb_script_t script)
+{
+    return hb_script_get_horizontal_direction(script) == HB_DIRECTION_RTL;
+}
+
+// Splits the text into runs of one script each, and puts the runs in the order they are seen in, by
+// the bidirectional rules at the scale of whole runs: the paragraph takes the direction of its first
+// strong letter; runs of the other direction are embedded one level deeper (digits inside right-to-
+// left text deeper still, so that numbers read left to right); blanks and punctuation between runs of
+// different directions take the paragraph's; then every sequence at a level or deeper is reversed,
+// from the deepest level up. HarfBuzz puts the glyphs inside each run in their order.
+std::vector<CTextItem> ItemizeText(hb_buffer_t* buffer, const std::string& text)
+{
+    // The buffer decodes the bytes (a broken sequence into U+FFFD), each character with its offset.
+    hb_buffer_clear_contents(buffer);
+    hb_buffer_add_utf8(buffer, text.data(), static_cast<int>(text.size()), 0, static_cast<int>(text.size()));
+    unsigned count = 0;
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
+    hb_unicode_funcs_t* unicode = hb_buffer_get_unicode_funcs(buffer);
+    struct CChar
+    {
+        std::size_t offset;
+        hb_script_t script; // HB_SCRIPT_COMMON for blanks, punctuation and digits
+        bool digit;
+        bool mark; // combining: always stays with what it follows
+    };
+    std::vector<CChar> chars;
+    chars.reserve(count);
+    bool paragraphRtl = false;
+    bool paragraphKnown = false;
+    for (unsigned i = 0; i < count; ++i)
+    {
+        const hb_codepoint_t cp = infos[i].codepoint;
+        hb_script_t script = hb_unicode_script(unicode, cp);
+        const bool mark = script == HB_SCRIPT_INHERITED;
+        if (script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN)
+            script = HB_SCRIPT_COMMON;
+        const bool digit =
+            hb_unicode_general_category(unicode, cp) == HB_UNICODE_GENERAL_CATEGORY_DECIMAL_NUMBER;
+        if (!paragraphKnown && script != HB_SCRIPT_COMMON)
+        {
+            paragraphKnown = true;
+            paragraphRtl = IsRightToLeft(script);
+        }
+        chars.push_back(CChar{infos[i].cluster, script, digit, mark});
+    }
+    const int base = paragraphRtl ? 1 : 0;
+
+    std::vector<CTextItem> items;
+    const auto open = [&](std::size_t offset, hb_script_t script, bool rtl)
+    {
+        CTextItem item;
+        item.begin = offset;
+        item.script = script;
+        item.rightToLeft = rtl;
+        item.level = rtl == paragraphRtl ? base : base + 1;
+        items.push_back(item);
+    };
+    // Where the blanks and punctuation at the end of the current run begin; npos when none.
+    std::size_t neutralFrom = std::string::npos;
+    bool inNumber = false;
+    for (const CChar& c : chars)
+    {
+        if (items.empty())
+        {
+            // Leading blanks belong to the first letter's run, which takes the paragraph's direction.
+            const hb_script_t first = c.script;
+            open(c.offset, first, first == HB_SCRIPT_COMMON ? paragraphRtl : IsRightToLeft(first));
+            inNumber = c.digit;
+            neutralFrom = first == HB_SCRIPT_COMMON && !c.digit ? c.offset : std::string::npos;
+            continue;
+        }
+        CTextItem& current = items.back();
+        if (c.mark)
+            continue;
+        if (c.digit && current.rightToLeft)
+        {
+            if (!inNumber)
+            {
+                open(c.offset, HB_SCRIPT_COMMON, false);
+                items.back().level = base + (paragraphRtl ? 1 : 2);
+                inNumber = true;
+            }
+            neutralFrom = std::string::npos;
+            continue;
+        }
+        if (c.script == HB_SCRIPT_COMMON)
+        {
+            if (c.digit)
+                neutralFrom = std::string::npos;
+            else if (neutralFrom == std::string::npos)
+                neutralFrom = c.offset;
+            continue;
+        }
+        if (inNumber)
+        {
+            // A number in right-to-left text ends at its first letter; the letters go on in a run of
+            // their own, after it.
+            inNumber = false;
+            open(neutralFrom == std::string::npos ? c.offset : neutralFrom, c.script,
+                 IsRightToLeft(c.script));
+            neutralFrom = std::string::npos;
+            continue;
+        }
+        if (current.script == HB_SCRIPT_COMMON)
+        {
+            // Leading blanks and digits take the script of the first letter after them.
+            current.script = c.script;
+            current.rightToLeft = IsRightToLeft(c.script);
+            current.level = current.rightToLeft == paragraphRtl ? base : base + 1;
+            neutralFrom = std::string::npos;
+            continue;
+        }
+        if (c.script == current.script)
+        {
+            neutralFrom = std::string::npos;
+            continue;
+        }
+        const bool rtl = IsRightToLeft(c.script);
+        // The blanks between two directions are the paragraph's; between two scripts of one
+        // direction they stay with the run before.
+        if (rtl != current.rightToLeft && neutralFrom != std::string::npos && neutralFrom > current.begin)
+            open(neutralFrom, HB_SCRIPT_COMMON, paragraphRtl);
+        open(c.offset, c.script, rtl);
+        neutralFrom = std::string::npos;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i].end = i + 1 < items.size() ? items[i + 1].begin : text.size();
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const CTextItem& item) { return item.end <= item.begin; }),
+                items.end());
+
+    int deepest = 0;
+    for (const CTextItem& item : items)
+        deepest = std::max(deepest, item.level);
+    for (int level = deepest; level >= 1; --level)
+        for (std::size_t i = 0; i < items.size();)
+        {
+            if (items[i].level < level)
+            {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < items.size() && items[j].level >= level)
+                ++j;
+            std::reverse(items.begin() + static_cast<std::ptrdiff_t>(i),
+                         items.begin() + static_cast<std::ptrdiff_t>(j));
+            i = j;
+        }
+    return items;
+}
+
 } // namespace
 
 std::vector<std::string> SplitFontFamilies(std::string_view families)
@@ -352,46 +515,50 @@ bool CFontLibrary::Outline(std::string_view families, std::string_view text, CTe
     if (!m_impl->buffer)
         m_impl->buffer = hb_buffer_create();
     hb_buffer_t* buffer = m_impl->buffer;
-    hb_buffer_clear_contents(buffer);
-    hb_buffer_add_utf8(buffer, cleaned.data(), static_cast<int>(cleaned.size()), 0,
-                       static_cast<int>(cleaned.size()));
-    // Script, direction and language from the characters: a Hebrew or Arabic run comes out right
-    // to left and joined, marks find their bases.
-    hb_buffer_guess_segment_properties(buffer);
-    hb_shape(face->hbFont, buffer, nullptr, 0);
-    unsigned count = 0;
-    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
-    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, &count);
+    const std::vector<CTextItem> items = ItemizeText(buffer, cleaned);
     const double perUnit = 1.0 / face->unitsPerEm;
     double penX = 0.0;
     double penY = 0.0;
-    out.glyphs.reserve(count);
-    for (unsigned i = 0; i < count; ++i)
+    for (const CTextItem& item : items)
     {
-        CShapedGlyph glyph;
-        glyph.glyph = infos[i].codepoint;
-        glyph.cluster = infos[i].cluster;
-        glyph.x = (penX + positions[i].x_offset) * perUnit;
-        glyph.y = (penY + positions[i].y_offset) * perUnit;
-        glyph.firstContour = out.contours.size();
-        for (const CContour& contour : Impl::Glyph(*face, glyph.glyph))
+        hb_buffer_clear_contents(buffer);
+        // The whole text goes in as context, so that letters at the ends of a run join as they would.
+        hb_buffer_add_utf8(buffer, cleaned.data(), static_cast<int>(cleaned.size()),
+                           static_cast<unsigned>(item.begin), static_cast<int>(item.end - item.begin));
+        hb_buffer_set_direction(buffer, item.rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        hb_buffer_set_script(buffer, item.script);
+        hb_buffer_guess_segment_properties(buffer);
+        hb_shape(face->hbFont, buffer, nullptr, 0);
+        unsigned count = 0;
+        const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
+        const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, &count);
+        for (unsigned i = 0; i < count; ++i)
         {
-            CContour placed;
-            placed.closed = contour.closed;
-            placed.start = {glyph.x + contour.start.x * perUnit, glyph.y + contour.start.y * perUnit};
-            placed.segments.reserve(contour.segments.size());
-            for (CContourSegment segment : contour.segments)
+            CShapedGlyph glyph;
+            glyph.glyph = infos[i].codepoint;
+            glyph.cluster = infos[i].cluster;
+            glyph.x = (penX + positions[i].x_offset) * perUnit;
+            glyph.y = (penY + positions[i].y_offset) * perUnit;
+            glyph.firstContour = out.contours.size();
+            for (const CContour& contour : Impl::Glyph(*face, glyph.glyph))
             {
-                for (CContourPoint* p : {&segment.c1, &segment.c2, &segment.end})
-                    *p = {glyph.x + p->x * perUnit, glyph.y + p->y * perUnit};
-                placed.segments.push_back(segment);
+                CContour placed;
+                placed.closed = contour.closed;
+                placed.start = {glyph.x + contour.start.x * perUnit, glyph.y + contour.start.y * perUnit};
+                placed.segments.reserve(contour.segments.size());
+                for (CContourSegment segment : contour.segments)
+                {
+                    for (CContourPoint* p : {&segment.c1, &segment.c2, &segment.end})
+                        *p = {glyph.x + p->x * perUnit, glyph.y + p->y * perUnit};
+                    placed.segments.push_back(segment);
+                }
+                out.contours.push_back(std::move(placed));
             }
-            out.contours.push_back(std::move(placed));
+            glyph.contourCount = out.contours.size() - glyph.firstContour;
+            out.glyphs.push_back(glyph);
+            penX += positions[i].x_advance;
+            penY += positions[i].y_advance;
         }
-        glyph.contourCount = out.contours.size() - glyph.firstContour;
-        out.glyphs.push_back(glyph);
-        penX += positions[i].x_advance;
-        penY += positions[i].y_advance;
     }
     out.advance = penX * perUnit;
     return true;
