@@ -353,6 +353,10 @@ std::vector<std::string> SplitFontFamilies(std::string_view families)
 struct CFontLibrary::Impl
 {
     FT_Library library = nullptr;
+    // A configuration of the conversion's own, loaded on the first text: nothing is shared with
+    // other conversions running beside it, and everything is given back at the end (the process-
+    // wide one of FcInit never is).
+    FcConfig* config = nullptr;
     bool libraryFailed = false;
     std::vector<std::unique_ptr<CFace>> faces;
     std::unordered_map<std::string, CFace*> facesByFile;     // "file#index"
@@ -365,6 +369,8 @@ struct CFontLibrary::Impl
         faces.clear();
         if (library)
             FT_Done_FreeType(library);
+        if (config)
+            FcConfigDestroy(config);
     }
 
     CFace* Open(const std::string& file, int index)
@@ -406,10 +412,10 @@ struct CFontLibrary::Impl
             return nullptr;
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
         FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+        FcPattern* match = FcFontMatch(config, pattern, &result);
         FcPatternDestroy(pattern);
         if (!match)
             return nullptr;
@@ -437,12 +443,14 @@ struct CFontLibrary::Impl
         if (const auto found = facesByFamilies.find(key); found != facesByFamilies.end())
             return found->second;
         CFace* face = nullptr;
-        if (!libraryFailed && !library && FT_Init_FreeType(&library) != 0)
+        if (!libraryFailed && !library)
         {
-            library = nullptr;
-            libraryFailed = true;
+            if (FT_Init_FreeType(&library) != 0)
+                library = nullptr;
+            config = library ? FcInitLoadConfigAndFonts() : nullptr;
+            libraryFailed = !library || !config;
         }
-        if (library && FcInit())
+        if (!libraryFailed)
         {
             const std::vector<std::string> names = SplitFontFamilies(families);
             std::string generic;
