@@ -124,6 +124,10 @@ TEST(ContourFlatten, PointsOfEachSegmentKindWithoutRepeats)
     q.c1 = {5, 10};
     q.end = {10, 0};
     quad.segments = {q, line(0, 0)};
+    // 0.1 has no exact single-precision form: the quadratic's own first sample is not the start.
+    CContour unrounded = quad;
+    unrounded.start = {0.1, 0.1};
+    unrounded.segments.back() = line(0.1, 0.1);
     CContour cubic = quad;
     cubic.segments[0].kind = CContourSegment::Kind::Cubic;
     cubic.segments[0].c2 = {5, 10};
@@ -139,6 +143,7 @@ TEST(ContourFlatten, PointsOfEachSegmentKindWithoutRepeats)
         {"ClosedSquareDropsRepeatsAndTheReturnToStart", square, 4},
         {"OpenSquareKeepsItsLastPoint", openSquare, 5},
         {"QuadraticInFiveSteps", quad, 6},
+        {"QuadraticFromAStartSinglePrecisionRounds", unrounded, 6},
         {"CubicSubdividedIntoMoreThanItsEnds", cubic, 0},
         {"PointStaysOnePoint", dot, 1},
     };

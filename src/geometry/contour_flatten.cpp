@@ -5,7 +5,7 @@
 namespace
 {
 
-void AppendDistinct(CPointList& points, std::size_t from, CPointList& out)
+void AppendDistinct(const CPointList& points, std::size_t from, CPointList& out)
 {
     for (std::size_t i = from; i < points.size(); ++i)
     {
@@ -49,7 +49,9 @@ void FlattenContour(const CContour& contour, CPointList& points)
                          segment.end.y, curve);
             break;
         }
-        AppendDistinct(curve, 0, points);
+        // A curve's first point is where the segment starts, already in the list; the quadratic's
+        // is its single-precision copy, which would only add a step too short to see.
+        AppendDistinct(curve, segment.kind == CContourSegment::Kind::Line ? 0 : 1, points);
         x = segment.end.x;
         y = segment.end.y;
     }

@@ -9,9 +9,9 @@
 
 #include <vector>
 
-// The contour's points: its start, then each segment's end, curves by FlattenQuadratic and
-// FlattenCubic; a point that repeats the one before it is left out, and so is a last point that
-// repeats the start of a closed contour.
+// The contour's points: its start, then each segment's points after its start, curves by
+// FlattenQuadratic and FlattenCubic; a point that repeats the one before it is left out, and so is
+// a last point that repeats the start of a closed contour.
 void FlattenContour(const CContour& contour, CPointList& points);
 
 // One closed polyline per contour of at least two distinct points; the count written.
