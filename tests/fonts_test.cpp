@@ -70,6 +70,8 @@ struct FamilyCase
     const char* name;
     const char* families;
     const char* file; // the face expected, "" for whichever the system gives
+    int weight = 400;
+    bool italic = false;
 };
 
 class FontFamilies : public Fonts, public ::testing::WithParamInterface<FamilyCase>
@@ -79,7 +81,8 @@ class FontFamilies : public Fonts, public ::testing::WithParamInterface<FamilyCa
 TEST_P(FontFamilies, FindTheFamilyElseItsGenericElseADefault)
 {
     const FamilyCase& c = GetParam();
-    const CTextOutline outline = Shape("H", c.families);
+    CTextOutline outline;
+    ASSERT_TRUE(library.Outline(c.families, "H", outline, c.weight, c.italic));
     if (*c.file != '\0')
     {
         EXPECT_EQ(FileName(outline.fontFile), c.file);
@@ -89,20 +92,22 @@ TEST_P(FontFamilies, FindTheFamilyElseItsGenericElseADefault)
     EXPECT_GT(outline.glyphs[0].contourCount, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, FontFamilies,
-                         ::testing::Values(FamilyCase{"Installed", "DejaVu Sans", "DejaVuSans.ttf"},
-                                           FamilyCase{"AnyLetterCase", "dejavu serif", "DejaVuSerif.ttf"},
-                                           FamilyCase{"QuotedAfterAMissingOne",
-                                                      "NoSuchFace, 'DejaVu Sans Mono'", "DejaVuSansMono.ttf"},
-                                           FamilyCase{"GenericSerif", "NoSuchFace, serif", "DejaVuSerif.ttf"},
-                                           FamilyCase{"GenericMonospace", "\"No Such Face\",monospace",
-                                                      "DejaVuSansMono.ttf"},
-                                           FamilyCase{"GenericSansSerif", "sans-serif", "DejaVuSans.ttf"},
-                                           FamilyCase{"UserInterfaceGeneric", "system-ui", "DejaVuSans.ttf"},
-                                           FamilyCase{"NothingInstalled", "NoSuchFace", ""},
-                                           FamilyCase{"Empty", "", ""}, FamilyCase{"OnlyCommas", " , ,", ""}),
-                         [](const ::testing::TestParamInfo<FamilyCase>& param)
-                         { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Lists, FontFamilies,
+    ::testing::Values(
+        FamilyCase{"Installed", "DejaVu Sans", "DejaVuSans.ttf"},
+        FamilyCase{"AnyLetterCase", "dejavu serif", "DejaVuSerif.ttf"},
+        FamilyCase{"QuotedAfterAMissingOne", "NoSuchFace, 'DejaVu Sans Mono'", "DejaVuSansMono.ttf"},
+        FamilyCase{"GenericSerif", "NoSuchFace, serif", "DejaVuSerif.ttf"},
+        FamilyCase{"GenericMonospace", "\"No Such Face\",monospace", "DejaVuSansMono.ttf"},
+        FamilyCase{"GenericSansSerif", "sans-serif", "DejaVuSans.ttf"},
+        FamilyCase{"UserInterfaceGeneric", "system-ui", "DejaVuSans.ttf"},
+        FamilyCase{"NothingInstalled", "NoSuchFace", ""}, FamilyCase{"Empty", "", ""},
+        FamilyCase{"OnlyCommas", " , ,", ""}, FamilyCase{"Bold", "DejaVu Sans", "DejaVuSans-Bold.ttf", 700},
+        FamilyCase{"HeavyIsTheBoldFace", "DejaVu Sans", "DejaVuSans-Bold.ttf", 900},
+        FamilyCase{"ObliqueForItalic", "DejaVu Sans", "DejaVuSans-Oblique.ttf", 400, true},
+        FamilyCase{"SerifBoldItalic", "NoSuchFace, serif", "DejaVuSerif-BoldItalic.ttf", 700, true}),
+    [](const ::testing::TestParamInfo<FamilyCase>& param) { return std::string(param.param.name); });
 
 TEST(FontFamilyList, SplitsAtCommasOutsideQuotes)
 {

@@ -5,6 +5,7 @@
 #include "support/dxf_check.h"
 #include "support/scratch_drawing.h"
 #include "support/test_support.h"
+#include "svg/exact_style.h"
 
 #include <algorithm>
 #include <atomic>
@@ -330,6 +331,37 @@ TEST(TextOutlines, SoundFilesWhateverTheTextAsks)
             ASSERT_FALSE(dxf.empty()) << text;
             EXPECT_EQ(CheckDxfStructure(dxf), "") << text << (exact ? " exact" : "");
         }
+}
+
+TEST(TextOutlines, BoldAndItalicTakeTheirFaces)
+{
+    REQUIRE_FONT();
+    Options options;
+    options.exact = true;
+    const auto width = [&](const std::string& attributes)
+    {
+        return OutlineBox(
+                   Convert(Svg("<text x=\"20\" y=\"60\" font-family=\"DejaVu Sans\" font-size=\"40\" " +
+                               attributes + ">l</text>"),
+                           options))
+            .Width();
+    };
+    const double regular = width("");
+    // The bold l's stem is wider; the oblique one leans, so its box is wider too.
+    EXPECT_GT(width("font-weight=\"bold\""), regular * 1.3);
+    EXPECT_GT(width("style=\"font-style:italic\""), regular * 1.5);
+    EXPECT_DOUBLE_EQ(width("font-weight=\"normal\" font-style=\"normal\""), regular);
+
+    const struct
+    {
+        const char* text;
+        int parent;
+        int weight;
+    } weights[] = {{"normal", 700, 400}, {"bold", 400, 700},    {"bolder", 300, 400},  {"bolder", 400, 700},
+                   {"bolder", 700, 900}, {"lighter", 700, 400}, {"lighter", 400, 100}, {"lighter", 50, 50},
+                   {"550", 400, 550},    {"0", 400, 400},       {"1001", 300, 300},    {"heavy", 600, 600}};
+    for (const auto& w : weights)
+        EXPECT_EQ(ResolveFontWeight(w.text, w.parent), w.weight) << w.text << " from " << w.parent;
 }
 
 TEST(TextOutlines, OptionNamesReadBack)

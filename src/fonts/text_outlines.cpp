@@ -405,13 +405,15 @@ struct CFontLibrary::Impl
 
     // The installed face fontconfig gives for name; with exactFamily only one whose family is
     // that name, not a substitute.
-    CFace* Match(const std::string& name, bool exactFamily)
+    CFace* Match(const std::string& name, bool exactFamily, int weight, bool italic)
     {
         FcPattern* pattern = FcPatternCreate();
         if (!pattern)
             return nullptr;
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
         FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
         FcConfigSubstitute(config, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
@@ -437,9 +439,10 @@ struct CFontLibrary::Impl
         return face;
     }
 
-    CFace* FaceFor(std::string_view families)
+    CFace* FaceFor(std::string_view families, int weight, bool italic)
     {
-        const std::string key(families);
+        const std::string key =
+            std::string(families) + '\n' + std::to_string(weight) + (italic ? " italic" : "");
         if (const auto found = facesByFamilies.find(key); found != facesByFamilies.end())
             return found->second;
         CFace* face = nullptr;
@@ -459,16 +462,16 @@ struct CFontLibrary::Impl
                 const bool isGeneric = IsGenericFamily(name);
                 if (isGeneric && generic.empty())
                     generic = FontconfigGeneric(name);
-                face = Match(isGeneric ? FontconfigGeneric(name) : name, !isGeneric);
+                face = Match(isGeneric ? FontconfigGeneric(name) : name, !isGeneric, weight, italic);
                 if (face)
                     break;
             }
             // No family of the list is installed: fontconfig's own choice for the first one, which
             // knows the usual families' kinds (a Times is a serif), else the plain sans-serif.
             if (!face && !names.empty())
-                face = Match(generic.empty() ? names.front() : generic, false);
+                face = Match(generic.empty() ? names.front() : generic, false, weight, italic);
             if (!face)
-                face = Match("sans-serif", false);
+                face = Match("sans-serif", false, weight, italic);
         }
         facesByFamilies.emplace(key, face);
         return face;
@@ -506,10 +509,11 @@ CFontLibrary::CFontLibrary() : m_impl(std::make_unique<Impl>()) {}
 
 CFontLibrary::~CFontLibrary() = default;
 
-bool CFontLibrary::Outline(std::string_view families, std::string_view text, CTextOutline& out)
+bool CFontLibrary::Outline(std::string_view families, std::string_view text, CTextOutline& out, int weight,
+                           bool italic)
 {
     out = CTextOutline();
-    CFace* face = m_impl->FaceFor(families);
+    CFace* face = m_impl->FaceFor(families, std::clamp(weight, 1, 1000), italic);
     if (!face)
         return false;
     out.fontFile = face->file;

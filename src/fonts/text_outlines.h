@@ -44,8 +44,10 @@ class CFontLibrary
 
     // Shapes and outlines text (UTF-8) in the first family of the CSS list `families` that is
     // installed, else its generic family (serif, sans-serif, monospace, ...), else the system's
-    // default. False when no font at all can be opened; out is then empty.
-    bool Outline(std::string_view families, std::string_view text, CTextOutline& out);
+    // default; of that family the face nearest the weight (400 normal, 700 bold) and slant. False
+    // when no font at all can be opened; out is then empty.
+    bool Outline(std::string_view families, std::string_view text, CTextOutline& out, int weight = 400,
+                 bool italic = false);
 
   private:
     struct Impl;

@@ -732,7 +732,9 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
             run.angle = angle;
             run.content = content;
             run.style = std::move(textStyle);
-            run.family = style.fontFamily;
+            run.family = style.fontFamilies;
+            run.weight = style.fontWeight;
+            run.italic = style.italic;
             run.alignment = style.textAnchor == CTextAnchor::Middle ? 1
                             : style.textAnchor == CTextAnchor::End  ? 2
                                                                     : 0;

@@ -31,7 +31,7 @@ class COutlineTextWriting final : public CTextWriting
         if (!(em > 0.0) || !std::isfinite(em) || !std::isfinite(run.angle) || !std::isfinite(run.x) ||
             !std::isfinite(run.y))
             return;
-        if (!m_fonts.Outline(run.family, run.content, m_outline))
+        if (!m_fonts.Outline(run.family, run.content, m_outline, run.weight, run.italic))
         {
             // No font on the system at all: the text is kept, as the entity a CAD program can show.
             m_entities.Write(document, run);

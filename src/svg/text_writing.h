@@ -18,8 +18,10 @@ struct CTextRun
     double height = 0.0;
     double angle = 0.0;
     std::string_view content;
-    std::string style;   // the text-style record ("Standard" or "Style-<family>")
-    std::string family;  // the CSS font-family list it asked for, empty for the default
+    std::string style;  // the text-style record ("Standard" or "Style-<family>")
+    std::string family; // the CSS font-family list it asked for, empty for the default
+    int weight = 400;   // the font's weight and slant, for the outlines' face
+    bool italic = false;
     int alignment = 0;   // 0 left, 1 centre, 2 right, of the run's advance about (x, y)
     bool filled = false; // the text's fill is drawn: outlines are filled with a hatch
 };
