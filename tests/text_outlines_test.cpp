@@ -364,6 +364,19 @@ TEST(TextOutlines, BoldAndItalicTakeTheirFaces)
         EXPECT_EQ(ResolveFontWeight(w.text, w.parent), w.weight) << w.text << " from " << w.parent;
 }
 
+TEST(TextOutlines, LongTextsAreCutAtAWholeCharacterAsTheEntityIs)
+{
+    REQUIRE_FONT();
+    // 999 bytes of "l", then a two-byte letter across the bound: 999 glyphs of one contour each.
+    const std::string text = std::string(999, 'l') + "\xC3\xA9" + std::string(3000, 'l');
+    Options options;
+    options.fill = false;
+    const std::string dxf =
+        Convert(Svg("<text x=\"0\" y=\"50\" font-family=\"DejaVu Sans\" font-size=\"1\">" + text + "</text>"),
+                options);
+    EXPECT_EQ(OfType(dxf, "LWPOLYLINE").size(), 999u);
+}
+
 TEST(TextOutlines, OptionNamesReadBack)
 {
     for (const TextOutput output : {TextOutput::Entities, TextOutput::Outlines})

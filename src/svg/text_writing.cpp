@@ -4,6 +4,8 @@
 #include "geometry/contour_flatten.h"
 
 #include <cmath>
+#include <cstddef>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -11,6 +13,20 @@ namespace
 
 // The TEXT height is this share of the font size (the cap height CAD programs measure).
 constexpr double kHeightPerEm = 0.8;
+// Longest content outlined, in bytes, as long as the longest a TEXT entity holds: every glyph takes
+// some ten kilobytes of outlines, so without a bound one long text could fill a disk.
+constexpr std::size_t kMaxOutlinedBytes = 1000;
+
+// The content cut before kMaxOutlinedBytes, at the start of a character.
+std::string_view CutContent(std::string_view content)
+{
+    if (content.size() <= kMaxOutlinedBytes)
+        return content;
+    std::size_t end = kMaxOutlinedBytes;
+    while (end > 0 && (static_cast<unsigned char>(content[end]) & 0xC0u) == 0x80u)
+        --end;
+    return content.substr(0, end);
+}
 
 class CEntityTextWriting final : public CTextWriting
 {
@@ -31,7 +47,7 @@ class COutlineTextWriting final : public CTextWriting
         if (!(em > 0.0) || !std::isfinite(em) || !std::isfinite(run.angle) || !std::isfinite(run.x) ||
             !std::isfinite(run.y))
             return;
-        if (!m_fonts.Outline(run.family, run.content, m_outline, run.weight, run.italic))
+        if (!m_fonts.Outline(run.family, CutContent(run.content), m_outline, run.weight, run.italic))
         {
             // No font on the system at all: the text is kept, as the entity a CAD program can show.
             m_entities.Write(document, run);
