@@ -142,44 +142,49 @@ constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None
 constexpr std::pair<TextOutput, const char*> kTextNames[] = {{TextOutput::Entities, "entities"},
                                                              {TextOutput::Outlines, "outlines"}};
 
+// The value an option's name stands for, in any letter case; false for no name of the table.
+template <typename Value, std::size_t N>
+bool ParseOptionName(const std::pair<Value, const char*> (&names)[N], std::string_view text, Value& out)
+{
+    for (const auto& [value, name] : names)
+        if (orbelin::EqualsNoCase(text, name))
+        {
+            out = value;
+            return true;
+        }
+    return false;
+}
+
+// The name of an option's value; the table's first (the default) for a value it lacks.
+template <typename Value, std::size_t N>
+const char* OptionName(const std::pair<Value, const char*> (&names)[N], Value value)
+{
+    for (const auto& [entry, name] : names)
+        if (entry == value)
+            return name;
+    return names[0].second;
+}
+
 } // namespace
 
 bool ParseTextOutput(std::string_view text, TextOutput& output)
 {
-    for (const auto& [value, name] : kTextNames)
-        if (orbelin::EqualsNoCase(text, name))
-        {
-            output = value;
-            return true;
-        }
-    return false;
+    return ParseOptionName(kTextNames, text, output);
 }
 
 const char* TextOutputName(TextOutput output)
 {
-    for (const auto& [value, name] : kTextNames)
-        if (value == output)
-            return name;
-    return "entities";
+    return OptionName(kTextNames, output);
 }
 
 bool ParseOutputUnits(std::string_view text, OutputUnits& units)
 {
-    for (const auto& [value, name] : kUnitNames)
-        if (orbelin::EqualsNoCase(text, name))
-        {
-            units = value;
-            return true;
-        }
-    return false;
+    return ParseOptionName(kUnitNames, text, units);
 }
 
 const char* OutputUnitsName(OutputUnits units)
 {
-    for (const auto& [value, name] : kUnitNames)
-        if (value == units)
-            return name;
-    return "none";
+    return OptionName(kUnitNames, units);
 }
 
 ConversionResult RunConversion(const ConversionRequest& request, const ProgressSink& progress,
