@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libdxflib-dev libgtest-dev libbenchmark-dev
           qt6-base-dev python3 python3-ezdxf clang libclang-rt-14-dev locales xvfb xauth
-          desktop-file-utils python3-matplotlib python3-pil python3-numpy librsvg2-bin)
+          desktop-file-utils python3-matplotlib python3-pil python3-numpy librsvg2-bin
+          libfontconfig-dev libharfbuzz-dev libfreetype-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

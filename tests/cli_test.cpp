@@ -124,7 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"StandardInputAmongSeveral", {"-", "a.svg", "b.svg"}},
                       UsageCase{"UnknownUnit", {"--units=km", "a.svg"}},
                       UsageCase{"EmptyUnit", {"--units=", "a.svg"}},
-                      UsageCase{"UnitWithoutValue", {"a.svg", "--units"}}),
+                      UsageCase{"UnitWithoutValue", {"a.svg", "--units"}},
+                      UsageCase{"UnknownTextForm", {"--text=paths", "a.svg"}},
+                      UsageCase{"EmptyTextForm", {"--text=", "a.svg"}},
+                      UsageCase{"TextFormWithoutValue", {"a.svg", "--text"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CliInfo, HelpAndVersionOnStdout)
@@ -200,6 +203,25 @@ TEST(CliConvert, UnitsOptionReachesTheConversion)
     EXPECT_TRUE(Contains(ReadFile(folder / "apart.dxf"), "$INSUNITS\n 70\n4\n"));
     EXPECT_EQ(ReadFile(folder / "none.dxf"), ReadFile(folder / "default.dxf"));
     EXPECT_FALSE(Contains(ReadFile(folder / "default.dxf"), "$INSUNITS"));
+}
+
+TEST(CliConvert, TextOptionReachesTheConversion)
+{
+    const fs::path folder = Folder("text");
+    WriteFile(folder / "in.svg", R"(<svg width="40" height="20"><text x="2" y="15" font-size="12">o</text></svg>)");
+    const fs::path in = folder / "in.svg";
+    ASSERT_EQ(Cli({"--text=outlines", in.string(), (folder / "outlines.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({"--text", "Outlines", "--exact", in.string(), (folder / "exact.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({"--text=entities", in.string(), (folder / "entities.dxf").string()}).code, 0);
+    ASSERT_EQ(Cli({in.string(), (folder / "default.dxf").string()}).code, 0);
+    for (const char* name : {"outlines.dxf", "exact.dxf"})
+    {
+        EXPECT_FALSE(Contains(ReadFile(folder / name), "\nTEXT\n")) << name;
+        EXPECT_TRUE(Contains(ReadFile(folder / name), "\nLWPOLYLINE\n")) << name;
+    }
+    EXPECT_EQ(ReadFile(folder / "entities.dxf"), ReadFile(folder / "default.dxf"));
+    EXPECT_TRUE(Contains(ReadFile(folder / "default.dxf"), "\nTEXT\n"));
+    EXPECT_TRUE(Contains(Cli({"--help"}).out, "--text=FORM"));
 }
 
 struct FailureCase

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Renders exact-mode drawings from the SVG and from the DXF and requires their ink to overlap.
 
-usage: exact_visual_check.py CONVERTER MEASURE_DIR CASE_DIR MIN_IOU CASE...
+usage: exact_visual_check.py [--default-reading] [--with OPTION]... CONVERTER MEASURE_DIR CASE_DIR MIN_IOU CASE...
 
-Each CASE_DIR/CASE.svg is converted with --exact into a scratch folder and judged by
-MEASURE_DIR/compare, which prints the overlap as JSON. Prints "SKIP: ..." and exits 0 when the
+Each CASE_DIR/CASE.svg is converted with --exact (without it under --default-reading), and with each
+OPTION given, into a scratch folder and judged by MEASURE_DIR/compare, which prints the overlap as JSON. Prints "SKIP: ..." and exits 0 when the
 judges or the packages they need are not installed.
 """
 import json
@@ -21,11 +21,22 @@ def skip(reason):
 
 
 def main(argv):
-    if len(argv) < 6:
+    args = argv[1:]
+    options = ["--exact"]
+    while args[:1] in (["--default-reading"], ["--with"]):
+        if args[0] == "--default-reading":
+            options.remove("--exact")
+            args = args[1:]
+        elif len(args) >= 2:
+            options.append(args[1])
+            args = args[2:]
+        else:
+            break
+    if len(args) < 5:
         print(__doc__)
         return 2
-    converter, measure, cases_dir, min_iou = argv[1], argv[2], argv[3], float(argv[4])
-    cases = argv[5:]
+    converter, measure, cases_dir, min_iou = args[0], args[1], args[2], float(args[3])
+    cases = args[4:]
     compare = os.path.join(measure, "compare")
     if not os.path.isfile(compare):
         return skip("no measure folder at " + measure)
@@ -42,7 +53,7 @@ def main(argv):
         for case in cases:
             svg = os.path.join(cases_dir, case + ".svg")
             dxf = os.path.join(scratch, case + ".dxf")
-            converted = subprocess.run([converter, "--quiet", "--exact", svg, dxf], capture_output=True, text=True)
+            converted = subprocess.run([converter, "--quiet"] + options + [svg, dxf], capture_output=True, text=True)
             if converted.returncode != 0:
                 failures.append("%s: conversion failed: %s" % (case, converted.stderr.strip()))
                 continue

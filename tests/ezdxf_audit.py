@@ -2,11 +2,12 @@
 """Reads DXF files with ezdxf, a reader independent of the one that wrote them, and runs its audit.
 
     ezdxf_audit.py FILE.dxf...
-    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--units LIST] FILE.svg...
+    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--exact] [--text FORM] [--units LIST] FILE.svg...
 
 With --convert each SVG file is first converted into a temporary folder by the given orbelin-convert,
-which must succeed. With --units (a comma-separated list such as mm,cm,in,px) each file is converted
-once per unit, and the header must declare the unit ($INSUNITS). Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
+which must succeed; --exact and --text FORM (entities or outlines) are handed on to it. With --units
+(a comma-separated list such as mm,cm,in,px) each file is converted once per unit, and the header must
+declare the unit ($INSUNITS). Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
 error is printed), 2 on a usage error, and 77 when ezdxf is not installed (the test is then skipped).
 Fixes that the audit makes on its own are listed but do not fail: dxflib writes its objects section
 without owner handles, which every reader restores.
@@ -59,21 +60,32 @@ def main(argv):
     converter = None
     fill = True
     unit_list = [None]
+    extra = []
     if args[:1] == ["--convert"]:
         if len(args) < 2:
             print(__doc__)
             return 2
         converter = args[1]
         args = args[2:]
-        if args[:1] == ["--no-fill"]:
-            fill = False
+        while args[:1] in (["--no-fill"], ["--exact"], ["--text"], ["--units"]):
+            flag = args[0]
+            if flag == "--no-fill":
+                fill = False
+            elif flag == "--exact":
+                extra.append("--exact")
+            elif flag == "--text":
+                if len(args) < 2 or args[1] not in ("entities", "outlines"):
+                    print(__doc__)
+                    return 2
+                extra.append("--text=" + args[1])
+                args = args[1:]
+            else:
+                if len(args) < 2 or any(unit not in INSUNITS for unit in args[1].split(",")):
+                    print(__doc__)
+                    return 2
+                unit_list = args[1].split(",")
+                args = args[1:]
             args = args[1:]
-        if args[:1] == ["--units"]:
-            if len(args) < 2 or any(unit not in INSUNITS for unit in args[1].split(",")):
-                print(__doc__)
-                return 2
-            unit_list = args[1].split(",")
-            args = args[2:]
     if not args:
         print(__doc__)
         return 2
@@ -92,11 +104,11 @@ def main(argv):
             for units in unit_list:
                 stem = os.path.splitext(os.path.basename(path))[0]
                 output = os.path.join(folder, stem + (f"-{units}" if units else "") + ".dxf")
-                command = [converter, "--fill" if fill else "--no-fill"]
+                command = [converter, "--fill" if fill else "--no-fill"] + extra
                 if units:
                     command.append(f"--units={units}")
                 command += [path, output]
-                label = path + (f" --units={units}" if units else "")
+                label = " ".join([path] + extra) + (f" --units={units}" if units else "")
                 result = subprocess.run(command, capture_output=True, text=True, errors="replace")
                 if result.returncode != 0:
                     print(f"{label}: conversion failed ({result.returncode}): {result.stderr.strip()}")

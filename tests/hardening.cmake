@@ -15,11 +15,14 @@ if(TARGET hostile_test)
 endif()
 
 # Every bundled drawing, converted by the command line and read back by ezdxf. The script skips
-# (77) when ezdxf is not installed.
+# (77) when ezdxf is not installed. Texts as glyph outlines are audited, by both readings, for the
+# exact-mode drawings and the outlined-text ones as well.
 if(ORBELIN_PYTHON3)
     file(GLOB ORBELIN_AUDIT_DRAWINGS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.svg
          ${CMAKE_CURRENT_SOURCE_DIR}/data/golden/*.svg)
-    foreach(svg ${ORBELIN_AUDIT_DRAWINGS})
+    file(GLOB ORBELIN_OUTLINE_ONLY_DRAWINGS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/data/exact/*.svg
+         ${CMAKE_CURRENT_SOURCE_DIR}/data/outlines/*.svg)
+    foreach(svg ${ORBELIN_AUDIT_DRAWINGS} ${ORBELIN_OUTLINE_ONLY_DRAWINGS})
         get_filename_component(name ${svg} NAME_WE)
         get_filename_component(folder ${svg} DIRECTORY)
         get_filename_component(folder ${folder} NAME)
@@ -27,15 +30,28 @@ if(ORBELIN_PYTHON3)
         if(name MATCHES "-nofill$")
             set(fill --no-fill)
         endif()
-        add_test(NAME ezdxf_audit.${folder}.${name}
-                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
-                         ${svg})
-        set_tests_properties(ezdxf_audit.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
-        # The same drawing written in every output unit.
-        add_test(NAME ezdxf_audit_units.${folder}.${name}
-                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
-                         --units mm,cm,in,px ${svg})
-        set_tests_properties(ezdxf_audit_units.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+        if(svg IN_LIST ORBELIN_AUDIT_DRAWINGS)
+            add_test(NAME ezdxf_audit.${folder}.${name}
+                     COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert>
+                             ${fill} ${svg})
+            set_tests_properties(ezdxf_audit.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+            # The same drawing written in every output unit.
+            add_test(NAME ezdxf_audit_units.${folder}.${name}
+                     COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert>
+                             ${fill} --units mm,cm,in,px ${svg})
+            set_tests_properties(ezdxf_audit_units.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+        endif()
+        foreach(reading default exact)
+            set(exact)
+            if(reading STREQUAL "exact")
+                set(exact --exact)
+            endif()
+            add_test(NAME ezdxf_audit_outlines.${reading}.${folder}.${name}
+                     COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert>
+                             ${fill} ${exact} --text outlines ${svg})
+            set_tests_properties(ezdxf_audit_outlines.${reading}.${folder}.${name} PROPERTIES
+                                 SKIP_RETURN_CODE 77 TIMEOUT 300)
+        endforeach()
     endforeach()
 else()
     message(STATUS "python3 not found: the ezdxf audits of the bundled drawings are not registered")

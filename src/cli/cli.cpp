@@ -38,6 +38,10 @@ const char* const kUsage =
     "                     user unit is a CSS pixel (1/96 in) unless its width and height in mm, cm,\n"
     "                     in, pt or pc size its viewBox; px is declared unitless (DXF has no pixel\n"
     "                     unit); none (the default) writes user units without a unit\n"
+    "  --text=FORM        entities (the default) writes each text as a TEXT entity; outlines\n"
+    "                     writes the outlines of its glyphs in the drawing's font (found by\n"
+    "                     fontconfig, else its generic family), as closed polylines and, where the\n"
+    "                     text is filled, solid hatches, for cutters and plotters\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -57,6 +61,7 @@ struct Options
     bool fill = true;
     bool exact = false;
     OutputUnits units = OutputUnits::None;
+    TextOutput text = TextOutput::Entities;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -235,6 +240,7 @@ ConversionResult ConvertOne(const Job& job, const Options& options, const Progre
     request.fillOption = options.fill;
     request.exactSvg = options.exact;
     request.units = options.units;
+    request.text = options.text;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -271,8 +277,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         std::string value;
         const bool takesValue = arg == "--output-dir" || arg == "--jobs" || arg == "--units" ||
-                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0 ||
-                                arg.rfind("--units=", 0) == 0;
+                                arg == "--text" || arg.rfind("--output-dir=", 0) == 0 ||
+                                arg.rfind("--jobs=", 0) == 0 || arg.rfind("--units=", 0) == 0 ||
+                                arg.rfind("--text=", 0) == 0;
         std::string name = arg;
         if (takesValue)
         {
@@ -315,6 +322,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         else if (name == "--jobs" && ParseJobs(value, options.jobs))
             continue;
         else if (name == "--units" && ParseOutputUnits(value, options.units))
+            continue;
+        else if (name == "--text" && ParseTextOutput(value, options.text))
             continue;
         else if (name == "--")
             optionsEnded = true;

@@ -139,25 +139,52 @@ constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None
                                                               {OutputUnits::Inches, "in"},
                                                               {OutputUnits::Pixels, "px"}};
 
-} // namespace
+constexpr std::pair<TextOutput, const char*> kTextNames[] = {{TextOutput::Entities, "entities"},
+                                                             {TextOutput::Outlines, "outlines"}};
 
-bool ParseOutputUnits(std::string_view text, OutputUnits& units)
+// The value an option's name stands for, in any letter case; false for no name of the table.
+template <typename Value, std::size_t N>
+bool ParseOptionName(const std::pair<Value, const char*> (&names)[N], std::string_view text, Value& out)
 {
-    for (const auto& [value, name] : kUnitNames)
+    for (const auto& [value, name] : names)
         if (orbelin::EqualsNoCase(text, name))
         {
-            units = value;
+            out = value;
             return true;
         }
     return false;
 }
 
+// The name of an option's value; the table's first (the default) for a value it lacks.
+template <typename Value, std::size_t N>
+const char* OptionName(const std::pair<Value, const char*> (&names)[N], Value value)
+{
+    for (const auto& [entry, name] : names)
+        if (entry == value)
+            return name;
+    return names[0].second;
+}
+
+} // namespace
+
+bool ParseTextOutput(std::string_view text, TextOutput& output)
+{
+    return ParseOptionName(kTextNames, text, output);
+}
+
+const char* TextOutputName(TextOutput output)
+{
+    return OptionName(kTextNames, output);
+}
+
+bool ParseOutputUnits(std::string_view text, OutputUnits& units)
+{
+    return ParseOptionName(kUnitNames, text, units);
+}
+
 const char* OutputUnitsName(OutputUnits units)
 {
-    for (const auto& [value, name] : kUnitNames)
-        if (value == units)
-            return name;
-    return "none";
+    return OptionName(kUnitNames, units);
 }
 
 ConversionResult RunConversion(const ConversionRequest& request, const ProgressSink& progress,
@@ -192,6 +219,9 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     // A fresh engine each time: nothing of one drawing can reach the next.
     CConverter converter;
     converter.m_fillOption = request.fillOption ? 1 : 0;
+    // The way texts are written, chosen once for the whole drawing, like the reading.
+    converter.m_textWriting =
+        MakeTextWriting(request.text == TextOutput::Outlines ? TextForm::Outlines : TextForm::Entities);
     converter.ResetConversion();
 
     // A folder opens like a file on some systems and then reports a nonsense length.

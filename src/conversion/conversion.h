@@ -25,6 +25,19 @@ bool ParseOutputUnits(std::string_view text, OutputUnits& units);
 // The name ParseOutputUnits reads for units.
 const char* OutputUnitsName(OutputUnits units);
 
+// How texts are written: as TEXT entities, which a CAD program sets in a font of its own, or as
+// the outlines of their glyphs in the drawing's fonts, closed curves and, where filled, hatches.
+enum class TextOutput
+{
+    Entities,
+    Outlines
+};
+
+// "entities" or "outlines", in any letter case: true with the form; false otherwise.
+bool ParseTextOutput(std::string_view text, TextOutput& output);
+// The name ParseTextOutput reads for output.
+const char* TextOutputName(TextOutput output);
+
 struct ConversionRequest
 {
     std::string inputPath;  // kStandardStream: standard input
@@ -34,6 +47,7 @@ struct ConversionRequest
     // instead of the document-order reading; the output conventions stay the same.
     bool exactSvg = false;
     OutputUnits units = OutputUnits::None;
+    TextOutput text = TextOutput::Entities;
     // Set from another thread to stop the run: looked at between the stages, between elements and
     // before the file is finished. A stopped run writes no output and leaves an existing one as it was.
     const std::atomic<bool>* cancel = nullptr;

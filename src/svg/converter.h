@@ -12,6 +12,9 @@
 #pragma once
 
 #include "geometry/path_geometry.h"
+#include "svg/text_writing.h"
+
+#include <memory>
 
 #include <string>
 #include <string_view>
@@ -83,6 +86,8 @@ class CConverter : public CPathGeometry
     int WriteTextElement(const std::string& transform, const std::string& fontFamily,
                          const std::string& fontSize, const std::string& content, const std::string& x,
                          const std::string& y);
+    // Every text of both readings goes out here, in the form chosen for the conversion.
+    void WriteText(const CTextRun& run) { m_textWriting->Write(*this, run); }
 
     // ---- rectangles ----------------------------------------------------------------------------
     void WriteRectElement(const std::string& transform, const std::string& x, const std::string& y,
@@ -108,4 +113,7 @@ class CConverter : public CPathGeometry
     std::string m_groupFontFamily;
     std::vector<CSymble> m_symbols;
     double m_docWidth = 0.0;
+    // The form texts are written in: TEXT entities unless the conversion chose outlines. Like the
+    // fill option, whoever owns the converter sets it, and it outlives every reset.
+    std::unique_ptr<CTextWriting> m_textWriting = MakeTextWriting(TextForm::Entities);
 };

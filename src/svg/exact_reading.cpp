@@ -724,10 +724,23 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
         if (textStyle.empty())
             textStyle = "Standard";
         if (height > 0.0)
-            cv.WriteTextEntity(x, cv.m_docHeight - y, height, angle, content, textStyle,
-                               style.textAnchor == CTextAnchor::Middle ? 1
-                               : style.textAnchor == CTextAnchor::End  ? 2
-                                                                       : 0);
+        {
+            CTextRun run;
+            run.x = x;
+            run.y = cv.m_docHeight - y;
+            run.height = height;
+            run.angle = angle;
+            run.content = content;
+            run.style = std::move(textStyle);
+            run.family = style.fontFamilies;
+            run.weight = style.fontWeight;
+            run.italic = style.italic;
+            run.alignment = style.textAnchor == CTextAnchor::Middle ? 1
+                            : style.textAnchor == CTextAnchor::End  ? 2
+                                                                    : 0;
+            run.filled = style.FillDrawn() && cv.m_fillOption != 0;
+            cv.WriteText(run);
+        }
     }
     m_penX += kAdvancePerFontSize * style.fontSize * static_cast<double>(content.size());
     for (const auto& child : node.m_children)

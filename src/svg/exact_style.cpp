@@ -25,6 +25,8 @@ enum Property
     kDisplay,
     kVisibility,
     kFontFamily,
+    kFontWeight,
+    kFontStyle,
     kTextAnchor,
     kMarkerStart,
     kMarkerEnd,
@@ -35,7 +37,7 @@ enum Property
 const std::array<std::string_view, kPropertyCount> kNames = {
     "font-size",    "color",          "fill",       "stroke",  "stroke-width", "stroke-dasharray",
     "fill-opacity", "stroke-opacity", "opacity",    "display", "visibility",   "font-family",
-    "text-anchor",  "marker-start",   "marker-end", "marker"};
+    "font-weight",  "font-style",     "text-anchor", "marker-start", "marker-end", "marker"};
 
 int PropertyOf(std::string_view name)
 {
@@ -117,6 +119,24 @@ std::optional<double> ResolveFontSize(std::string_view text, double parentSize)
     if (!size || *size < 0.0)
         return std::nullopt;
     return size;
+}
+
+int ResolveFontWeight(std::string_view text, int parentWeight)
+{
+    if (text == "normal")
+        return 400;
+    if (text == "bold")
+        return 700;
+    // The steps of bolder and lighter from the inherited weight, as browsers take them.
+    if (text == "bolder")
+        return parentWeight < 350 ? 400 : parentWeight < 550 ? 700 : 900;
+    if (text == "lighter")
+        return parentWeight < 100 ? parentWeight : parentWeight < 550 ? 100 : parentWeight < 750 ? 400 : 700;
+    std::string_view rest = text;
+    double value = 0.0;
+    if (ReadSvgNumber(rest, value) && orbelin::Trim(rest).empty() && value >= 1.0 && value <= 1000.0)
+        return static_cast<int>(value);
+    return parentWeight;
 }
 
 std::string FirstFontFamily(std::string_view text)
@@ -231,6 +251,16 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
             break;
         case kFontFamily:
             style.fontFamily = FirstFontFamily(v);
+            style.fontFamilies = std::string(v);
+            break;
+        case kFontWeight:
+            style.fontWeight = ResolveFontWeight(v, parent.fontWeight);
+            break;
+        case kFontStyle:
+            if (v == "normal")
+                style.italic = false;
+            else if (v == "italic" || v.rfind("oblique", 0) == 0)
+                style.italic = true;
             break;
         case kTextAnchor:
             style.textAnchor = v == "middle" ? CTextAnchor::Middle

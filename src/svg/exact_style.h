@@ -28,6 +28,9 @@ struct CExactStyle
     double strokeOpacity = 1.0;
     bool hidden = false;
     std::string fontFamily;
+    std::string fontFamilies; // the whole font-family list, for the fonts of outlined text
+    int fontWeight = 400;     // 1 to 1000, 700 bold
+    bool italic = false;      // italic or oblique
     double fontSize = 16.0;
     int color = 0;
     CTextAnchor textAnchor = CTextAnchor::Start;
@@ -58,6 +61,10 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent,
 // A font size (length, em, %, the absolute and relative keywords) against the parent's size;
 // nothing for a text that is none of them.
 std::optional<double> ResolveFontSize(std::string_view text, double parentSize);
+
+// A font-weight (normal, bold, bolder, lighter, 1 to 1000) against the inherited weight; the
+// inherited one for any other text.
+int ResolveFontWeight(std::string_view text, int parentWeight);
 
 // The first family of a font-family list, without its quotes.
 std::string FirstFontFamily(std::string_view text);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace
 {
@@ -104,6 +105,17 @@ int CConverter::WriteTextElement(const std::string& transform, const std::string
 
     ApplyMatrix(local, px, py);
     ApplyGroupMatrices(px, py);
-    WriteTextEntity(px, m_docHeight - py, height, angle, visible, style);
+    CTextRun run;
+    run.x = px;
+    run.y = m_docHeight - py;
+    run.height = height;
+    run.angle = angle;
+    run.content = visible;
+    run.style = std::move(style);
+    run.family = family;
+    // This reading keeps no fill of its own for a text: its colour is the fill's, drawn unless
+    // the fill option is off.
+    run.filled = m_fillOption != 0;
+    WriteText(run);
     return 0;
 }

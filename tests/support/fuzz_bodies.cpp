@@ -321,14 +321,19 @@ std::string FuzzConversion(std::string_view input)
         return "cannot write the scratch input " + svg;
     // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length.
     const OutputUnits scaled = input.size() % 2 == 0 ? OutputUnits::Millimetres : OutputUnits::Pixels;
+    // Last, texts as glyph outlines, by one reading or the other.
+    const bool exact = input.size() % 3 == 0;
     const struct
     {
         bool fill;
         OutputUnits units;
+        TextOutput text;
+        bool exact;
         const char* name;
-    } passes[] = {{true, OutputUnits::None, "with fills"},
-                  {false, OutputUnits::None, "without fills"},
-                  {true, scaled, "in a unit"}};
+    } passes[] = {{true, OutputUnits::None, TextOutput::Entities, false, "with fills"},
+                  {false, OutputUnits::None, TextOutput::Entities, false, "without fills"},
+                  {true, scaled, TextOutput::Entities, false, "in a unit"},
+                  {true, OutputUnits::None, TextOutput::Outlines, exact, "texts as outlines"}};
     for (const auto& pass : passes)
     {
         std::remove(dxf.c_str());
@@ -337,6 +342,8 @@ std::string FuzzConversion(std::string_view input)
         request.outputPath = dxf;
         request.fillOption = pass.fill;
         request.units = pass.units;
+        request.text = pass.text;
+        request.exactSvg = pass.exact;
         const ConversionResult result = RunConversion(request);
         if (!result.ok())
         {
