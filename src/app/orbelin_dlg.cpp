@@ -30,6 +30,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
 
 namespace
 {
@@ -40,6 +43,7 @@ const QString kFillOptionKey = QStringLiteral("Orbelin/FillOption");
 const QString kExactSvgKey = QStringLiteral("Orbelin/ExactSvg");
 // Stored as the name the command line takes ("mm"), so that the value reads the same everywhere.
 const QString kUnitsKey = QStringLiteral("Orbelin/Units");
+const QString kTextKey = QStringLiteral("Orbelin/Text");
 const QString kQuestionCaption = QStringLiteral("Tessaro SVG to DXF");
 const QString kQuestion =
     QStringLiteral("Convert finished, do you need to open the output folder now? \nOutput folder is");
@@ -105,6 +109,49 @@ QStringList LocalFiles(const QMimeData* data)
     return files;
 }
 
+// A choice of the "Output" group as stored: a value this version does not know (written by a later
+// one, or by hand) reads as the default.
+template <typename Value>
+Value StoredChoice(const QSettings& profile, const QString& key, bool (*parse)(std::string_view, Value&),
+                   Value fallback)
+{
+    Value value = fallback;
+    if (!parse(profile.value(key).toString().toStdString(), value))
+        value = fallback;
+    return value;
+}
+
+// The value of a choice box's item, whose data is the name the command line and the settings use.
+template <typename Value>
+Value ChosenValue(const QComboBox* choice, int index, bool (*parse)(std::string_view, Value&), Value fallback)
+{
+    Value value = fallback;
+    if (!parse(choice->itemData(index).toString().toStdString(), value))
+        value = fallback;
+    return value;
+}
+
+void ShowChoice(QComboBox* choice, const char* name)
+{
+    choice->setCurrentIndex(std::max(0, choice->findData(QString::fromLatin1(name))));
+}
+
+// A labelled choice box in the row of the "Output" group; items are the shown text and the name.
+QComboBox* AddOutputChoice(QWidget* group, QHBoxLayout* row, const char* objectName, const QString& label,
+                           std::initializer_list<std::pair<QString, const char*>> items, const QString& toolTip)
+{
+    auto* choice = new QComboBox(group);
+    choice->setObjectName(QLatin1String(objectName));
+    for (const auto& [shown, name] : items)
+        choice->addItem(shown, QString::fromLatin1(name));
+    choice->setToolTip(toolTip);
+    auto* caption = new QLabel(label, group);
+    caption->setBuddy(choice);
+    row->addWidget(caption);
+    row->addWidget(choice);
+    return choice;
+}
+
 } // namespace
 
 COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
@@ -116,9 +163,8 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     QSettings profile(kProfileKey, kAppName);
     m_fillOption = profile.value(kFillOptionKey, 1).toInt();
     m_exactSvg = profile.value(kExactSvgKey, 0).toInt();
-    // A value this version does not know (written by a later one, or by hand) reads as no unit.
-    if (!ParseOutputUnits(profile.value(kUnitsKey).toString().toStdString(), m_units))
-        m_units = OutputUnits::None;
+    m_units = StoredChoice(profile, kUnitsKey, ParseOutputUnits, OutputUnits::None);
+    m_text = StoredChoice(profile, kTextKey, ParseTextOutput, TextOutput::Entities);
 
     setWindowTitle(kAppName);
     setWindowIcon(OrbelinIcon());
@@ -147,10 +193,12 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
 
     m_fill->setChecked(m_fillOption != 0);
     m_exact->setChecked(m_exactSvg != 0);
-    m_unitsChoice->setCurrentIndex(
-        std::max(0, m_unitsChoice->findData(QString::fromLatin1(OutputUnitsName(m_units)))));
-    connect(m_unitsChoice, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &COrbelinDlg::OnUnitsChosen);
+    ShowChoice(m_unitsChoice, OutputUnitsName(m_units));
+    ShowChoice(m_textChoice, TextOutputName(m_text));
+    connect(m_unitsChoice, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index)
+            { m_units = ChosenValue(m_unitsChoice, index, ParseOutputUnits, OutputUnits::None); });
+    connect(m_textChoice, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index)
+            { m_text = ChosenValue(m_textChoice, index, ParseTextOutput, TextOutput::Entities); });
     // The paths of the last conversion, so that a drawing revised in another program is converted
     // again with one click.
     m_input->setText(profile.value(kLastInputKey).toString());
@@ -175,6 +223,7 @@ COrbelinDlg::~COrbelinDlg()
     profile.setValue(kFillOptionKey, m_fillOption);
     profile.setValue(kExactSvgKey, m_exactSvg);
     profile.setValue(kUnitsKey, QString::fromLatin1(OutputUnitsName(m_units)));
+    profile.setValue(kTextKey, QString::fromLatin1(TextOutputName(m_text)));
 }
 
 void COrbelinDlg::CreateControls()
@@ -249,19 +298,18 @@ QWidget* COrbelinDlg::CreateOutputGroup()
     auto* row = new QHBoxLayout(group);
     row->setContentsMargins(8, 2, 8, 4);
 
-    m_unitsChoice = new QComboBox(group);
-    m_unitsChoice->setObjectName(QStringLiteral("units"));
-    // The data is the name the command line and the settings use.
-    m_unitsChoice->addItem(tr("None"), QStringLiteral("none"));
-    for (const char* name : {"mm", "cm", "in", "px"})
-        m_unitsChoice->addItem(QString::fromLatin1(name), QString::fromLatin1(name));
-    m_unitsChoice->setToolTip(tr("The unit the drawing is written in and declares, so that it opens at its "
-                                 "real size.\nNone writes the drawing's own numbers without a unit. "
-                                 "DXF has no pixel unit: px is declared unitless."));
-    auto* unitsLabel = new QLabel(tr("&Units:"), group);
-    unitsLabel->setBuddy(m_unitsChoice);
-    row->addWidget(unitsLabel);
-    row->addWidget(m_unitsChoice);
+    m_unitsChoice = AddOutputChoice(
+        group, row, "units", tr("&Units:"),
+        {{tr("None"), "none"}, {"mm", "mm"}, {"cm", "cm"}, {"in", "in"}, {"px", "px"}},
+        tr("The unit the drawing is written in and declares, so that it opens at its real size.\n"
+           "None writes the drawing's own numbers without a unit. DXF has no pixel unit: px is declared "
+           "unitless."));
+    row->addSpacing(12);
+    m_textChoice = AddOutputChoice(
+        group, row, "text", tr("&Text:"), {{tr("Entities"), "entities"}, {tr("Outlines"), "outlines"}},
+        tr("Entities writes each text as a TEXT entity, set by the CAD program in a font of its own.\n"
+           "Outlines writes the outlines of its glyphs in the drawing's fonts, as closed curves and, where "
+           "the text is filled, hatches: what a laser or a plotter can cut."));
     row->addStretch(1);
     return group;
 }
@@ -274,6 +322,7 @@ ConversionRequest COrbelinDlg::MakeRequest(const std::string& input, const std::
     request.fillOption = m_fillOption != 0;
     request.exactSvg = m_exactSvg != 0;
     request.units = m_units;
+    request.text = m_text;
     request.detailedProgress = true;
     return request;
 }
@@ -715,12 +764,6 @@ void COrbelinDlg::OnFillOption()
 void COrbelinDlg::OnExactSvg()
 {
     m_exactSvg = m_exactSvg == 0 ? 1 : 0;
-}
-
-void COrbelinDlg::OnUnitsChosen(int index)
-{
-    if (!ParseOutputUnits(m_unitsChoice->itemData(index).toString().toStdString(), m_units))
-        m_units = OutputUnits::None;
 }
 
 void COrbelinDlg::OnMenuCommand(int command)

@@ -42,6 +42,7 @@ class COrbelinDlg : public QDialog
     int ExactSvg() const { return m_exactSvg; }
     // The unit chosen in the "Output" group.
     OutputUnits Units() const { return m_units; }
+    TextOutput Text() const { return m_text; }
     // Moves the value into the progress bar: shown while below 100, hidden at 100.
     void ShowProgress(int percent);
     // The help file next to the executable.
@@ -88,7 +89,6 @@ class COrbelinDlg : public QDialog
     void OnBrowseOutput();
     void OnFillOption();
     void OnExactSvg();
-    void OnUnitsChosen(int index);
     void OnMenuCommand(int command);
     void OnHelpCommand();
     void OnAboutCommand();
@@ -121,6 +121,7 @@ class COrbelinDlg : public QDialog
     int m_fillOption = 1;
     int m_exactSvg = 0;
     OutputUnits m_units = OutputUnits::None;
+    TextOutput m_text = TextOutput::Entities;
     // Outputs that may be replaced without a question: those the Save As dialog returned in this run
     // (it has asked already) and those this window wrote in this run. Absolute paths.
     QStringList m_mayReplace;
@@ -149,6 +150,7 @@ class COrbelinDlg : public QDialog
     // The "Output" group: how the drawing is written beyond the fill option.
     QWidget* m_outputGroup = nullptr;
     QComboBox* m_unitsChoice = nullptr;
+    QComboBox* m_textChoice = nullptr;
     CTextProgressCtrl* m_progress = nullptr;
     CCoolBtn* m_menuButton = nullptr;
     QPushButton* m_convert = nullptr;
