@@ -328,3 +328,34 @@ TEST(ExactDrawingTest, StyleSheetsCascade)
                                                "HATCH:30", "HATCH:7", "HATCH:4", "HATCH:5"};
     EXPECT_EQ(colours, expected);
 }
+
+TEST(ExactDrawingTest, MarkersStandOnTheirVerticesAndTurnAlongThePath)
+{
+    const auto entities = ExactEntities("markers");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE HATCH HATCH HATCH LWPOLYLINE LWPOLYLINE LWPOLYLINE HATCH");
+    // The arrow's viewBox of 10 into 4 at stroke width 2: 0.8 a unit, its tip (10, 5) on the vertex,
+    // so its corner (0, 0) lies (-8, -4) from the tip before the turn.
+    const double diagonal = std::sqrt(0.5);
+    const struct
+    {
+        std::size_t entity;
+        double x, y;
+        const char* why;
+    } corners[] = {
+        {1, 20 + 8.0, 120 - (20 + 4.0), "auto-start-reverse leaving along +x: turned half round"},
+        {2, 100 - 3.0, 120 - (20 - 3.0), "user units, no turn: the reference (3, 3) on (100, 20)"},
+        {3, 100 + 4.0, 120 - (60 - 8.0), "arriving along +y: turned a quarter"},
+        {7, 100 - 4 * diagonal, 120 - (100 - 12 * diagonal), "a cubic arriving at 45 degrees"},
+    };
+    for (const auto& c : corners)
+    {
+        EXPECT_NEAR(Real(entities[c.entity], 10, 1), c.x, 1e-6) << c.why;
+        EXPECT_NEAR(Real(entities[c.entity], 20, 1), c.y, 1e-6) << c.why;
+    }
+    // orient="90" turns the tick a quarter whatever the path does; it keeps its own stroke width.
+    EXPECT_NEAR(Real(entities[5], 10, 0), 150.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 20, 0), 60.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 10, 1), 150.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 20, 1), 52.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 40), 2.0, 1e-9);
+}

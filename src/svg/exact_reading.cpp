@@ -240,9 +240,6 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
     {
         const CXML* node = pending.back();
         pending.pop_back();
-        const std::string_view tag = ExactTag(*node);
-        if (tag == "marker")
-            cv.CollectDefinition(*node);
         for (const CAttribute& attribute : node->m_attributes)
         {
             const std::string_view name = attribute.GetName();
@@ -301,6 +298,8 @@ void CExactReading::Walk(CXML& root, int n)
             frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
         }
     }
+    m_rootViewportWidth = frame.viewportWidth;
+    m_rootViewportHeight = frame.viewportHeight;
     frame.style = StyleOf(root, frame);
     if (frame.style.displayNone || frame.style.opacity <= 0.0)
         return;
@@ -504,16 +503,103 @@ void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
     if (style.FillDrawn() && cv.m_fillOption != 0)
         cv.FilledPathElement(std::string(), d);
     if (style.StrokeDrawn())
-        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+        cv.PathElement(std::string(), d, dash, std::string(), std::string());
     else if (style.FillDrawn() && cv.m_fillOption == 0)
     {
         // Without fill entities the shape is still shown, as its outline in the fill colour.
         const int savedAci = cv.m_strokeAci;
         cv.m_strokeAci = NearestAci(cv.m_fillRgb);
         cv.m_elementStrokeWidth = 0.0;
-        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+        cv.PathElement(std::string(), d, dash, std::string(), std::string());
         cv.m_strokeAci = savedAci;
     }
+    DrawMarkers(d, frame);
+}
+
+namespace
+{
+
+// The id a marker property names: url(#id), with or without quotes; empty for anything else.
+std::string_view MarkerId(std::string_view reference)
+{
+    std::string_view t = orbelin::Trim(reference);
+    if (t.size() < 6 || t.substr(0, 4) != "url(" || t.back() != ')')
+        return {};
+    t = orbelin::Trim(t.substr(4, t.size() - 5));
+    if (t.size() >= 2 && (t.front() == '\'' || t.front() == '"') && t.back() == t.front())
+        t = orbelin::Trim(t.substr(1, t.size() - 2));
+    if (t.empty() || t.front() != '#')
+        return {};
+    return t.substr(1);
+}
+
+} // namespace
+
+void CExactReading::DrawMarkers(std::string_view d, const CFrame& frame)
+{
+    const CExactStyle& style = frame.style;
+    if (style.markerStart.empty() && style.markerMid.empty() && style.markerEnd.empty())
+        return;
+    const std::vector<CMarkerVertex> vertices = PathVertices(d);
+    // Start, middle, end: the order browsers paint them in.
+    if (vertices.empty())
+        return;
+    DrawMarker(style.markerStart, vertices.front(), true, frame);
+    for (std::size_t i = 1; i + 1 < vertices.size(); ++i)
+        DrawMarker(style.markerMid, vertices[i], false, frame);
+    DrawMarker(style.markerEnd, vertices.back(), false, frame);
+}
+
+const CExactStyle& CExactReading::StyleInTree(const CXML& node)
+{
+    const auto found = m_treeStyles.find(&node);
+    if (found != m_treeStyles.end())
+        return found->second;
+    const CExactStyle parent = node.m_pParent != nullptr ? StyleInTree(*node.m_pParent) : CExactStyle();
+    CFrame above;
+    above.style = parent;
+    above.viewportWidth = m_rootViewportWidth;
+    above.viewportHeight = m_rootViewportHeight;
+    return m_treeStyles.emplace(&node, StyleOf(node, above)).first->second;
+}
+
+void CExactReading::DrawMarker(std::string_view reference, const CMarkerVertex& vertex, bool isStart,
+                               const CFrame& frame)
+{
+    const std::string_view id = MarkerId(reference);
+    if (id.empty())
+        return;
+    const CXML* marker = FindId(id);
+    if (marker == nullptr || ExactTag(*marker) != "marker" || marker->m_children.empty())
+        return;
+    if (m_openMarkers.size() >= kMaxOpenUses ||
+        std::find(m_openMarkers.begin(), m_openMarkers.end(), marker) != m_openMarkers.end())
+        return;
+    // The marker's lengths are read in the viewport of the path it marks.
+    CMarkerBox box;
+    box.width = Length(*marker, "markerWidth", frame, CLengthAxis::X, 3.0);
+    box.height = Length(*marker, "markerHeight", frame, CLengthAxis::Y, 3.0);
+    if (!(box.width > 0.0) || !(box.height > 0.0))
+        return;
+    box.refX = Length(*marker, "refX", frame, CLengthAxis::X);
+    box.refY = Length(*marker, "refY", frame, CLengthAxis::Y);
+    box.viewBox = Attribute(*marker, "viewBox");
+    box.preserveAspectRatio = Attribute(*marker, "preserveAspectRatio");
+    box.userSpaceUnits = orbelin::Trim(Attribute(*marker, "markerUnits")) == "userSpaceOnUse";
+    const double angle = MarkerAngle(ReadMarkerOrient(Attribute(*marker, "orient")), vertex, isStart);
+
+    CFrame inner;
+    inner.layer = frame.layer;
+    // The contents inherit from where the marker stands, not from the path.
+    inner.style = StyleInTree(*marker);
+    inner.ctm = Multiply(frame.ctm, MarkerMatrix(box, vertex, angle, frame.style.strokeWidth));
+    double viewBox[4] = {};
+    const bool hasBox = ParseViewBoxNumbers(box.viewBox, viewBox);
+    inner.viewportWidth = hasBox ? viewBox[2] : box.width;
+    inner.viewportHeight = hasBox ? viewBox[3] : box.height;
+    m_openMarkers.push_back(marker);
+    VisitChildren(*marker, inner, 1, 0);
+    m_openMarkers.pop_back();
 }
 
 void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFrame& frame)
@@ -534,17 +620,27 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "line")
     {
-        if (!frame.style.StrokeDrawn())
-            return;
-        // A LINE, as in the default reading: it has no width to carry the stroke's.
-        HandOver(frame);
-        double x1 = length("x1", CLengthAxis::X);
-        double y1 = length("y1", CLengthAxis::Y);
-        double x2 = length("x2", CLengthAxis::X);
-        double y2 = length("y2", CLengthAxis::Y);
-        ApplyMatrix(frame.ctm, x1, y1);
-        ApplyMatrix(frame.ctm, x2, y2);
-        m_converter.WriteLineEntity(x1, y1, x2, y2);
+        const double x1 = length("x1", CLengthAxis::X);
+        const double y1 = length("y1", CLengthAxis::Y);
+        const double x2 = length("x2", CLengthAxis::X);
+        const double y2 = length("y2", CLengthAxis::Y);
+        if (frame.style.StrokeDrawn())
+        {
+            // A LINE, as in the default reading: it has no width to carry the stroke's.
+            HandOver(frame);
+            double ax = x1, ay = y1, bx = x2, by = y2;
+            ApplyMatrix(frame.ctm, ax, ay);
+            ApplyMatrix(frame.ctm, bx, by);
+            m_converter.WriteLineEntity(ax, ay, bx, by);
+        }
+        if (!frame.style.markerStart.empty() || !frame.style.markerMid.empty() ||
+            !frame.style.markerEnd.empty())
+        {
+            std::string d;
+            AppendPoint(d, 'M', x1, y1);
+            AppendPoint(d, 'L', x2, y2);
+            DrawMarkers(d, frame);
+        }
     }
     else if (tag == "rect")
     {

@@ -7,6 +7,7 @@
 
 #include "geometry/transform.h"
 #include "svg/exact_css.h"
+#include "svg/exact_markers.h"
 #include "svg/exact_style.h"
 #include "svg/reading.h"
 
@@ -39,6 +40,12 @@ class CExactReading final : public CSvgReading
     void VisitUse(const CXML& node, const CFrame& frame, int depth);
     void DrawShape(const CXML& node, std::string_view tag, const CFrame& frame);
     void DrawPathData(std::string_view d, const CFrame& frame);
+    // The markers the frame's style names, on the vertices of d (in the frame's user space).
+    void DrawMarkers(std::string_view d, const CFrame& frame);
+    void DrawMarker(std::string_view reference, const CMarkerVertex& vertex, bool isStart,
+                    const CFrame& frame);
+    // The computed style of a node from the root down, as markers inherit from where they stand.
+    const CExactStyle& StyleInTree(const CXML& node);
     void DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame);
     void DrawText(const CXML& node, std::string_view tag, const CFrame& frame);
     // The node's computed style under parent.
@@ -58,6 +65,11 @@ class CExactReading final : public CSvgReading
     std::unordered_map<std::string_view, const CXML*> m_ids;
     // The elements the open use elements name, outermost first.
     std::vector<const CXML*> m_openUses;
+    // The markers whose contents are being drawn, so that a marker never draws itself again.
+    std::vector<const CXML*> m_openMarkers;
+    std::unordered_map<const CXML*, CExactStyle> m_treeStyles;
+    double m_rootViewportWidth = 0.0;
+    double m_rootViewportHeight = 0.0;
     // Where the next text run starts when it names no x or y, in the text's user units.
     double m_penX = 0.0;
     double m_penY = 0.0;

@@ -26,16 +26,18 @@ enum Property
     kVisibility,
     kFontFamily,
     kTextAnchor,
-    kMarkerStart,
-    kMarkerEnd,
+    // The shorthand before the properties it sets, so that theirs win wherever both are given.
     kMarker,
+    kMarkerStart,
+    kMarkerMid,
+    kMarkerEnd,
     kPropertyCount
 };
 
 const std::array<std::string_view, kPropertyCount> kNames = {
-    "font-size",    "color",          "fill",       "stroke",  "stroke-width", "stroke-dasharray",
-    "fill-opacity", "stroke-opacity", "opacity",    "display", "visibility",   "font-family",
-    "text-anchor",  "marker-start",   "marker-end", "marker"};
+    "font-size",    "color",          "fill",         "stroke",     "stroke-width", "stroke-dasharray",
+    "fill-opacity", "stroke-opacity", "opacity",      "display",    "visibility",   "font-family",
+    "text-anchor",  "marker",         "marker-start", "marker-mid", "marker-end"};
 
 int PropertyOf(std::string_view name)
 {
@@ -239,7 +241,11 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
             break;
         case kMarker:
             ApplyMarker(style.markerStart, v, parent.markerStart);
+            ApplyMarker(style.markerMid, v, parent.markerMid);
             ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            break;
+        case kMarkerMid:
+            ApplyMarker(style.markerMid, v, parent.markerMid);
             break;
         case kMarkerStart:
             ApplyMarker(style.markerStart, v, parent.markerStart);

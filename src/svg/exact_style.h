@@ -32,6 +32,7 @@ struct CExactStyle
     int color = 0;
     CTextAnchor textAnchor = CTextAnchor::Start;
     std::string markerStart;
+    std::string markerMid;
     std::string markerEnd;
     // Not inherited.
     bool displayNone = false;
