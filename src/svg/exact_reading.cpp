@@ -305,10 +305,10 @@ void CExactReading::Walk(CXML& root, int n)
         return;
     if (m_elementDone)
         m_elementDone(root);
-    cv.m_smoothStart = CPathGeometry::CSmoothStart::ByGrammar;
+    cv.m_pathGrammar = CPathGeometry::CPathGrammar::ByGrammar;
     VisitChildren(root, frame, 1, n);
     // The emitters' state goes back to what the default reading starts from.
-    cv.m_smoothStart = CPathGeometry::CSmoothStart::AsRead;
+    cv.m_pathGrammar = CPathGeometry::CPathGrammar::AsRead;
     cv.m_matrixDepth = 0;
     cv.m_groupTransformSeen = 0;
 }
