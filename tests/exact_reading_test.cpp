@@ -355,12 +355,13 @@ INSTANTIATE_TEST_SUITE_P(
         VertexCase{"RelativeAndImplicitLines", "m5 5 10 0 0 10", {{5, 5, 0}, {15, 5, 45}, {15, 15, 90}}},
         VertexCase{"HorizontalVertical", "M0 0 H10 V-10", {{0, 0, 0}, {10, 0, -45}, {10, -10, -90}}},
         // The closing vertex leaves along the first segment; the start arrives along the closing one.
-        VertexCase{"Closed", "M0 0 L10 0 L10 10 Z",
-                   {{0, 0, -67.5}, {10, 0, 45}, {10, 10, 157.5}, {0, 0, -67.5}}},
+        VertexCase{
+            "Closed", "M0 0 L10 0 L10 10 Z", {{0, 0, -67.5}, {10, 0, 45}, {10, 10, 157.5}, {0, 0, -67.5}}},
         // A cubic's end directions are its control legs, not its chord.
         VertexCase{"CubicLegs", "M0 0 C0 10 10 10 10 0", {{0, 0, 90}, {10, 0, -90}}},
         VertexCase{"CubicCoincidentControl", "M0 0 C0 0 10 10 10 0", {{0, 0, 45}, {10, 0, -90}}},
-        VertexCase{"SmoothMirrors", "M0 0 C0 10 10 10 10 0 S20 -10 20 0", {{0, 0, 90}, {10, 0, -90}, {20, 0, 90}}},
+        VertexCase{
+            "SmoothMirrors", "M0 0 C0 10 10 10 10 0 S20 -10 20 0", {{0, 0, 90}, {10, 0, -90}, {20, 0, 90}}},
         // T mirrors the control point (5, 5) to (15, -5): the path goes on straight through (10, 0).
         VertexCase{"QuadraticAndT", "M0 0 Q5 5 10 0 T20 0", {{0, 0, 45}, {10, 0, -45}, {20, 0, 45}}},
         // A half circle over the top from (0, 0) to (20, 0), sweep 1 in y-down: it leaves upwards.

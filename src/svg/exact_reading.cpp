@@ -179,8 +179,9 @@ std::string DecodeTextContent(std::string_view text, bool preserveSpace)
 }
 
 CExactReading::CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
-                             CElementWalker::ElementSink elementDone)
-    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone))
+                             CElementWalker::ElementSink elementDone, NoticeSink notice)
+    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone)),
+      m_notice(std::move(notice))
 {
     m_environment.sheet = &m_sheet;
     m_environment.lookup = [this](std::string_view id) { return FindId(id); };
@@ -419,16 +420,27 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
     if (href.empty() || href.front() != '#')
         return;
     const CXML* target = FindId(href.substr(1));
-    if (target == nullptr || m_openUses.size() >= kMaxOpenUses)
+    if (target == nullptr)
         return;
+    if (m_openUses.size() >= kMaxOpenUses)
+    {
+        ReportUse(*target, href, "it is nested too deep in other uses");
+        return;
+    }
     // A use that reaches itself, through any chain or by standing inside what it names, is not
     // drawn.
     for (const CXML* open : m_openUses)
         if (open == target)
+        {
+            ReportUse(*target, href, "it contains itself");
             return;
+        }
     for (const CXML* above = &node; above != nullptr; above = above->m_pParent)
         if (above == target)
+        {
+            ReportUse(*target, href, "it contains itself");
             return;
+        }
     CFrame placed = frame;
     CMatrix move;
     move.e = Length(node, "x", frame, CLengthAxis::X);
@@ -461,6 +473,26 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
         Visit(*target, placed, depth + 1, 0);
     }
     m_openUses.pop_back();
+}
+
+void CExactReading::ReportUse(const CXML& target, std::string_view href, const char* why)
+{
+    if (!m_notice || !m_reportedUses.insert(&target).second)
+        return;
+    std::string text = "The use of ";
+    // An id is the file's text: a very long one is cut, as the message is for reading.
+    constexpr std::size_t kLongestShown = 64;
+    std::size_t shown = std::min(href.size(), kLongestShown);
+    // Never half a character.
+    while (shown < href.size() && shown > 0 && (static_cast<unsigned char>(href[shown]) & 0xC0) == 0x80)
+        --shown;
+    text.append(href.substr(0, shown));
+    if (shown < href.size())
+        text += "...";
+    text += " is not drawn: ";
+    text += why;
+    text += '.';
+    m_notice(text);
 }
 
 CExactStyle CExactReading::StyleOf(const CXML& node, const CFrame& parent)

@@ -14,13 +14,14 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CExactReading final : public CSvgReading
 {
   public:
     CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
-                  CElementWalker::ElementSink elementDone);
+                  CElementWalker::ElementSink elementDone, NoticeSink notice = {});
     void Prepare(const CXML& root, std::string_view fileText) override;
     void Walk(CXML& root, int n) override;
 
@@ -38,6 +39,8 @@ class CExactReading final : public CSvgReading
     void Visit(const CXML& node, const CFrame& parent, int depth, int n);
     void VisitChildren(const CXML& node, const CFrame& frame, int depth, int n);
     void VisitUse(const CXML& node, const CFrame& frame, int depth);
+    // Tells the user once that the use of target is not drawn, and why.
+    void ReportUse(const CXML& target, std::string_view href, const char* why);
     void DrawShape(const CXML& node, std::string_view tag, const CFrame& frame);
     void DrawPathData(std::string_view d, const CFrame& frame);
     // The markers the frame's style names, on the vertices of d (in the frame's user space).
@@ -60,6 +63,9 @@ class CExactReading final : public CSvgReading
     CConverter& m_converter;
     CElementWalker::ProgressSink m_progress;
     CElementWalker::ElementSink m_elementDone;
+    NoticeSink m_notice;
+    // The use targets already reported as not drawn: one notice each, however often they are used.
+    std::unordered_set<const CXML*> m_reportedUses;
     CStyleSheet m_sheet;
     CStyleEnvironment m_environment;
     std::unordered_map<std::string_view, const CXML*> m_ids;
