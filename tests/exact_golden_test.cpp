@@ -399,3 +399,50 @@ TEST(ExactDrawingTest, RoundedCornersLieOnTheTransformedShape)
     }
     EXPECT_GT(onCorners, 40);
 }
+
+// The pattern of the line type named name, from the LTYPE table: its dash (+) and gap (-) lengths.
+std::vector<double> LineTypePattern(const std::string& dxf, const std::string& name)
+{
+    const std::vector<Group> groups = ParseGroups(dxf);
+    for (std::size_t i = 0; i + 1 < groups.size(); ++i)
+    {
+        if (groups[i].code != 0 || groups[i].value != "LTYPE")
+            continue;
+        std::vector<double> pattern;
+        bool named = false;
+        for (std::size_t k = i + 1; k < groups.size() && groups[k].code != 0; ++k)
+        {
+            named = named || (groups[k].code == 2 && groups[k].value == name);
+            if (groups[k].code == 49)
+                pattern.push_back(std::stod(groups[k].value));
+        }
+        if (named)
+            return pattern;
+    }
+    return {};
+}
+
+TEST(ExactDrawingTest, DashArraysAreListsOfLengths)
+{
+    const std::string dxf = ConvertSvgFile(ExactDir() / "dash-units.svg", true, true);
+    const auto entities = Entities(dxf);
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    const double mm = 96 / 25.4;
+    // 5 % of the viewport's diagonal over the square root of 2: of 200 by 100, 158.11...
+    const double percent = std::sqrt((200.0 * 200 + 100.0 * 100) / 2) / 100;
+    const std::vector<std::vector<double>> expected = {
+        {5, -3}, {2 * mm, -1 * mm}, {5 * percent, -2.5 * percent}, {4, -4}, {6, -2}, {8, -4}, {}};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+    {
+        const std::string name = GroupValue(entities[i], 6);
+        if (expected[i].empty())
+        {
+            EXPECT_EQ(name, "BYLAYER") << "path " << i << ": a negative length leaves the stroke solid";
+            continue;
+        }
+        const std::vector<double> pattern = LineTypePattern(dxf, name);
+        ASSERT_EQ(pattern.size(), expected[i].size()) << "path " << i << " (" << name << ")";
+        for (std::size_t k = 0; k < pattern.size(); ++k)
+            EXPECT_NEAR(pattern[k], expected[i][k], 1e-9) << "path " << i << " element " << k;
+    }
+}

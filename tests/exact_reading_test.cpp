@@ -444,4 +444,34 @@ TEST(MarkerMatrixTest, ViewBoxReferenceScaleAndTurn)
     EXPECT_NEAR(y, 20 - 2, 1e-9);
 }
 
+TEST(ExactDashArrayTest, LengthsInUserUnits)
+{
+    CLengthContext context;
+    context.fontSize = 10;
+    context.viewportWidth = 100;
+    context.viewportHeight = 100;
+    const struct
+    {
+        const char* text;
+        const char* pattern;
+    } cases[] = {{"5,3", "5 3"},
+                 {" 5 , 3 ", "5 3"},
+                 {"5px 3px", "5 3"},
+                 {"1in,0.5in", "96 48"},
+                 {"1em 2ex", "10 10"},
+                 {"10%", "10 10"},
+                 {"4", "4 4"},
+                 {"1 2 3", "1 2 3 1 2 3"},
+                 {"1e1 5", "10 5"},
+                 {"none", ""},
+                 {"0 0", ""},
+                 {"5 -1", ""},
+                 {"5 apples", ""},
+                 {"5,,3", ""},
+                 {"5,", ""},
+                 {"", ""}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ExactDashArray(c.text, context), c.pattern) << c.text;
+}
+
 } // namespace

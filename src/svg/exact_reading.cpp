@@ -233,10 +233,39 @@ std::vector<std::string> StyleElementTexts(std::string_view fileText)
 void CExactReading::Prepare(const CXML& root, std::string_view fileText)
 {
     CConverter& cv = m_converter;
-    for (const std::string& text : StyleElementTexts(fileText))
-        m_sheet.AddText(text);
-    std::vector<const CXML*> pending{&root};
+    // The line types are written before the walk: each dash array the file names is read here as
+    // the walk will read it, against the root's viewport and the initial font size.
+    CLengthContext lengths;
+    double box[4] = {};
+    if (ParseViewBoxNumbers(Attribute(root, "viewBox"), box))
+    {
+        lengths.viewportWidth = box[2];
+        lengths.viewportHeight = box[3];
+    }
+    else
+    {
+        lengths.viewportWidth = ResolveLength(Attribute(root, "width"), lengths, CLengthAxis::X).value_or(0.0);
+        lengths.viewportHeight = ResolveLength(Attribute(root, "height"), lengths, CLengthAxis::Y).value_or(0.0);
+    }
+    const auto addDashes = [&](std::string_view text) { cv.AddDashPattern(ExactDashArray(text, lengths)); };
     std::vector<CCssDeclaration> declarations;
+    for (const std::string& text : StyleElementTexts(fileText))
+    {
+        m_sheet.AddText(text);
+        // A rule's body is what stands between a closing brace and the opening one before it.
+        for (std::size_t close = text.find('}'); close != std::string::npos; close = text.find('}', close + 1))
+        {
+            const std::size_t open = text.rfind('{', close);
+            if (open == std::string::npos)
+                continue;
+            declarations.clear();
+            ParseCssDeclarations(std::string_view(text).substr(open + 1, close - open - 1), declarations);
+            for (const CCssDeclaration& declaration : declarations)
+                if (declaration.property == "stroke-dasharray")
+                    addDashes(declaration.value);
+        }
+    }
+    std::vector<const CXML*> pending{&root};
     while (!pending.empty())
     {
         const CXML* node = pending.back();
@@ -248,7 +277,7 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
             if (name == "id")
                 m_ids.emplace(orbelin::Trim(attribute.GetValue()), node);
             else if (name == "stroke-dasharray")
-                cv.AddDashPattern(std::string(orbelin::Trim(attribute.GetValue())));
+                addDashes(attribute.GetValue());
             else if (name == "font-family")
                 cv.AddFont(FirstFontFamily(attribute.GetValue()));
             else if (name == "style")
@@ -257,7 +286,7 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
                 ParseCssDeclarations(attribute.GetValue(), declarations);
                 for (const CCssDeclaration& declaration : declarations)
                     if (declaration.property == "stroke-dasharray")
-                        cv.AddDashPattern(declaration.value);
+                        addDashes(declaration.value);
                     else if (declaration.property == "font-family")
                         cv.AddFont(FirstFontFamily(declaration.value));
             }
