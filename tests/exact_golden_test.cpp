@@ -446,3 +446,35 @@ TEST(ExactDrawingTest, DashArraysAreListsOfLengths)
             EXPECT_NEAR(pattern[k], expected[i][k], 1e-9) << "path " << i << " element " << k;
     }
 }
+
+TEST(ExactDrawingTest, FilledSubpathsAreLoopsOfTheirOwn)
+{
+    const auto entities = ExactEntities("fill-subpaths");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH");
+    // Each hatch: two loops of four edges, each loop's first corner where its own subpath starts
+    // (a lone moveto before or between them joins neither).
+    const struct
+    {
+        double firstX, firstY, secondX, secondY;
+        const char* why;
+    } hatches[] = {
+        {20, 90, 70, 90, "a moveto alone before the first subpath"},
+        {140, 90, 145, 85, "relative movetos after a closepath"},
+        {10, 40, 90, 40, "a moveto alone between two subpaths"},
+    };
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        const auto& h = hatches[i];
+        EXPECT_EQ(GroupValue(entities[i], 91), "2") << h.why;
+        EXPECT_EQ(GroupReals(entities[i], 93), (std::vector<double>{4, 4})) << h.why;
+        // Edge starts follow the elevation point: loop one's first edge, then its others.
+        const std::vector<double> xs = GroupReals(entities[i], 10);
+        const std::vector<double> ys = GroupReals(entities[i], 20);
+        ASSERT_GE(xs.size(), 9u) << h.why;
+        ASSERT_GE(ys.size(), 9u) << h.why;
+        EXPECT_NEAR(xs[1], h.firstX, 1e-9) << h.why;
+        EXPECT_NEAR(ys[1], h.firstY, 1e-9) << h.why;
+        EXPECT_NEAR(xs[5], h.secondX, 1e-9) << h.why;
+        EXPECT_NEAR(ys[5], h.secondY, 1e-9) << h.why;
+    }
+}

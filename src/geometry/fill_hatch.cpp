@@ -40,9 +40,15 @@ int CPathGeometry::HasArea(const CPointList& points)
 void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& transform,
                                     std::vector<CPolylinedata>& loops)
 {
-    // A lone point stays in the list and becomes the start of the next subpath's loop.
+    // As read, a lone point stays in the list and becomes the start of the next subpath's loop; by
+    // the grammar a moveto alone is a subpath of its own that encloses nothing, and joining it to
+    // the next one would fill the triangle between them.
     if (points.size() < 2)
     {
+        if (m_pathGrammar == CPathGrammar::ByGrammar)
+        {
+            points.clear();
+        }
         return;
     }
     if (HasArea(points) == 0)

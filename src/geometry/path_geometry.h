@@ -143,10 +143,11 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     };
     CLongSubpath m_longSubpath;
     // How path data is read where the drawing has always been read otherwise than the path grammar
-    // says: as read (S after a step of another kind mirrors nothing and starts towards its second
-    // control point, T there is dropped, a negative arc radius is taken by its size), or by the
-    // grammar (the control point is the current point, so T draws its straight line; a negative
-    // arc radius is an error, and the path ends before it).
+    // says. As read: S after a step of another kind mirrors nothing and starts towards its second
+    // control point, T there is dropped, a negative arc radius is taken by its size, and a lone
+    // moveto starts the next fill loop. By the grammar: the control point is the current point (so
+    // T draws its straight line), a negative arc radius is an error that ends the path before it,
+    // and a moveto alone joins no fill loop.
     enum class CPathGrammar
     {
         AsRead,
