@@ -375,29 +375,26 @@ TEST(ExactDrawingTest, MarkersStandOnTheirVerticesAndTurnAlongThePath)
     EXPECT_NEAR(Real(entities[5], 40), 2.0, 1e-9);
 }
 
-TEST(ExactDrawingTest, RoundedCornersLieOnTheTransformedShape)
+TEST(ExactDrawingTest, RoundedCornersAreEllipticalEdges)
 {
     const auto entities = ExactEntities("rounded-rect");
     ASSERT_EQ(Types(entities), "HATCH HATCH");
-    // Every vertex of the turned rectangle, turned back by -20 degrees about (50, 40) in SVG
-    // coordinates, lies on a side or on a corner's circle of radius 10: the corners were placed
-    // through the whole matrix, not rounded after it.
-    const std::vector<double> xs = GroupReals(entities[0], 10);
-    const std::vector<double> ys = GroupReals(entities[0], 20);
-    ASSERT_GT(xs.size(), 40u);
-    const double turn = -20 * M_PI / 180;
-    int onCorners = 0;
-    for (std::size_t i = 1; i < xs.size() && i < ys.size(); ++i)
+    // Sides and corners alternate: line edges (1) and elliptical ones (3). The turned rectangle's
+    // corners stay circular; the skewed one's radius of half its width leaves no top or bottom
+    // side, and its corners are ellipses of one ratio, neither of the radii's.
+    EXPECT_EQ(GroupValue(entities[0], 93), "8");
+    EXPECT_EQ(GroupReals(entities[0], 72), (std::vector<double>{3, 1, 3, 1, 3, 1, 3, 1}));
+    for (const double ratio : GroupReals(entities[0], 40))
+        EXPECT_NEAR(ratio, 1.0, 1e-12);
+    EXPECT_EQ(GroupValue(entities[1], 93), "6");
+    const std::vector<double> ratios = GroupReals(entities[1], 40);
+    ASSERT_EQ(ratios.size(), 4u);
+    for (const double ratio : ratios)
     {
-        const double dx = xs[i] - 50, dy = (100 - ys[i]) - 40;
-        const double x = 50 + dx * std::cos(turn) - dy * std::sin(turn);
-        const double y = 40 + dx * std::sin(turn) + dy * std::cos(turn);
-        // The nearest point of the inner rectangle the corner centres span.
-        const double cx = std::clamp(x, 30.0, 70.0), cy = std::clamp(y, 30.0, 50.0);
-        EXPECT_NEAR(std::hypot(x - cx, y - cy), 10.0, 1e-6) << "vertex " << i << " at " << x << ", " << y;
-        onCorners += (cx == x || cy == y) ? 0 : 1;
+        EXPECT_NEAR(ratio, ratios[0], 1e-12);
+        EXPECT_GT(ratio, 0.0);
+        EXPECT_LT(ratio, 8.0 / 30.0);
     }
-    EXPECT_GT(onCorners, 40);
 }
 
 // The pattern of the line type named name, from the LTYPE table: its dash (+) and gap (-) lengths.

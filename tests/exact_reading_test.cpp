@@ -1,5 +1,6 @@
 // The exact reading's parsers, table by table: transform lists, lengths, colours and paints, font
 // sizes, text content; then whole drawings read back entity by entity.
+#include "dxf/document.h"
 #include "support/test_support.h"
 #include "svg/exact_css.h"
 #include "svg/exact_length.h"
@@ -10,6 +11,7 @@
 #include "svg/exact_transform.h"
 #include "xml/xml.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -473,5 +475,62 @@ TEST(ExactDashArrayTest, LengthsInUserUnits)
     for (const auto& c : cases)
         EXPECT_EQ(ExactDashArray(c.text, context), c.pattern) << c.text;
 }
+
+// ---- elliptical arcs under a matrix ----------------------------------------------------------
+
+struct ArcImageCase
+{
+    const char* name;
+    const char* transform;
+};
+class EllipseArcImageTest : public ::testing::TestWithParam<ArcImageCase>
+{
+};
+
+// Every point of the written form, after the y flip back, is the matrix's image of the arc's point.
+TEST_P(EllipseArcImageTest, WrittenFormIsTheTrueImage)
+{
+    CMatrix m;
+    ASSERT_TRUE(ParseTransformList(GetParam().transform, m));
+    const double cx = 30, cy = 20, rx = 12, ry = 5, a = -M_PI / 2, b = 0.3;
+    CEllipseArcImage image;
+    ASSERT_TRUE(EllipseArcImage(m, cx, cy, rx, ry, a, b, image));
+    // As the writer takes it: the axis in DXF directions, then the form a CAD program accepts.
+    double majorX = image.axisEndX - image.centreX;
+    double majorY = image.centreY - image.axisEndY;
+    double ratio = image.ratio;
+    double start = image.start;
+    double end = image.end;
+    ASSERT_TRUE(CDxfDocument::NormalizeEllipseArc(majorX, majorY, ratio, start, end));
+    EXPECT_GT(ratio, 0.0);
+    EXPECT_LE(ratio, 1.0);
+    EXPECT_NEAR(end - start, b - a, 1e-12);
+    for (int k = 0; k <= 8; ++k)
+    {
+        // The DXF form runs anticlockwise from start to end; the arc from a to b may run the other way
+        // on the page. Both must cover the same points.
+        const double s = start + (end - start) * k / 8;
+        const double dxfX = image.centreX + majorX * std::cos(s) - ratio * majorY * std::sin(s);
+        const double dxfY = -image.centreY + majorY * std::cos(s) + ratio * majorX * std::sin(s);
+        double best = 1e9;
+        for (int j = 0; j <= 800; ++j)
+        {
+            const double t = a + (b - a) * j / 800;
+            double x = cx + rx * std::cos(t), y = cy + ry * std::sin(t);
+            ApplyMatrix(m, x, y);
+            best = std::min(best, std::hypot(x - dxfX, -y - dxfY));
+        }
+        EXPECT_LT(best, 0.01) << "sample " << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrices, EllipseArcImageTest,
+                         ::testing::Values(ArcImageCase{"Identity", ""},
+                                           ArcImageCase{"Rotation", "rotate(35 10 10)"},
+                                           ArcImageCase{"NonUniformScale", "scale(0.5 3)"},
+                                           ArcImageCase{"Skew", "skewX(40)"},
+                                           ArcImageCase{"Mirror", "scale(-1 1)"},
+                                           ArcImageCase{"MirrorAndSkew", "matrix(-1 0.3 0.8 1.2 5 5)"}),
+                         [](const auto& testInfo) { return CaseName(testInfo.param.name); });
 
 } // namespace

@@ -244,8 +244,10 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
     }
     else
     {
-        lengths.viewportWidth = ResolveLength(Attribute(root, "width"), lengths, CLengthAxis::X).value_or(0.0);
-        lengths.viewportHeight = ResolveLength(Attribute(root, "height"), lengths, CLengthAxis::Y).value_or(0.0);
+        lengths.viewportWidth =
+            ResolveLength(Attribute(root, "width"), lengths, CLengthAxis::X).value_or(0.0);
+        lengths.viewportHeight =
+            ResolveLength(Attribute(root, "height"), lengths, CLengthAxis::Y).value_or(0.0);
     }
     const auto addDashes = [&](std::string_view text) { cv.AddDashPattern(ExactDashArray(text, lengths)); };
     std::vector<CCssDeclaration> declarations;
@@ -253,7 +255,8 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
     {
         m_sheet.AddText(text);
         // A rule's body is what stands between a closing brace and the opening one before it.
-        for (std::size_t close = text.find('}'); close != std::string::npos; close = text.find('}', close + 1))
+        for (std::size_t close = text.find('}'); close != std::string::npos;
+             close = text.find('}', close + 1))
         {
             const std::size_t open = text.rfind('{', close);
             if (open == std::string::npos)
@@ -719,44 +722,16 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
             ry = rx;
         rx = std::clamp(rx, 0.0, w / 2.0);
         ry = std::clamp(ry, 0.0, h / 2.0);
-        std::string d;
         if (rx > 0.0 && ry > 0.0)
         {
-            const auto arc = [&](double ex, double ey)
-            {
-                d += 'A';
-                AppendNumber(d, rx);
-                d += ',';
-                AppendNumber(d, ry);
-                d += " 0 0 1 ";
-                AppendNumber(d, ex);
-                d += ',';
-                AppendNumber(d, ey);
-            };
-            // Radii of half a side leave that side no straight part, and no empty edge.
-            const bool across = w > 2.0 * rx;
-            const bool down = h > 2.0 * ry;
-            AppendPoint(d, 'M', x + rx, y);
-            if (across)
-                AppendPoint(d, 'L', x + w - rx, y);
-            arc(x + w, y + ry);
-            if (down)
-                AppendPoint(d, 'L', x + w, y + h - ry);
-            arc(x + w - rx, y + h);
-            if (across)
-                AppendPoint(d, 'L', x + rx, y + h);
-            arc(x, y + h - ry);
-            if (down)
-                AppendPoint(d, 'L', x, y + ry);
-            arc(x + rx, y);
+            DrawRoundedRect(x, y, w, h, rx, ry, frame);
+            return;
         }
-        else
-        {
-            AppendPoint(d, 'M', x, y);
-            AppendPoint(d, 'L', x + w, y);
-            AppendPoint(d, 'L', x + w, y + h);
-            AppendPoint(d, 'L', x, y + h);
-        }
+        std::string d;
+        AppendPoint(d, 'M', x, y);
+        AppendPoint(d, 'L', x + w, y);
+        AppendPoint(d, 'L', x + w, y + h);
+        AppendPoint(d, 'L', x, y + h);
         d += 'Z';
         DrawPathData(d, frame);
     }
@@ -774,6 +749,93 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
         if (ry < 0.0)
             ry = rx;
         DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), rx, ry, frame);
+    }
+}
+
+void CExactReading::DrawRoundedRect(double x, double y, double w, double h, double rx, double ry,
+                                    const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    const CExactStyle& style = frame.style;
+    const bool fill = style.FillDrawn() && cv.m_fillOption != 0;
+    const bool stroke = style.StrokeDrawn() || (style.FillDrawn() && cv.m_fillOption == 0);
+    if (!fill && !stroke)
+        return;
+    HandOver(frame);
+    const CMatrix& m = frame.ctm;
+    constexpr double kHalfPi = kTwoPi / 4;
+    // Each side and the corner after it, clockwise on the screen from the top left: the side's ends,
+    // the corner's centre and its parameter range.
+    struct CSide
+    {
+        double fromX, fromY, toX, toY;
+        double centreX, centreY, a;
+    };
+    const CSide sides[4] = {
+        {x + rx, y, x + w - rx, y, x + w - rx, y + ry, -kHalfPi},
+        {x + w, y + ry, x + w, y + h - ry, x + w - rx, y + h - ry, 0.0},
+        {x + w - rx, y + h, x + rx, y + h, x + rx, y + h - ry, kHalfPi},
+        {x, y + h - ry, x, y + ry, x + rx, y + ry, 2 * kHalfPi},
+    };
+    CEllipseArcImage corners[4];
+    for (int i = 0; i < 4; ++i)
+        if (!EllipseArcImage(m, sides[i].centreX, sides[i].centreY, rx, ry, sides[i].a, sides[i].a + kHalfPi,
+                             corners[i]))
+            return;
+    const double docHeight = cv.m_docHeight;
+    if (fill)
+    {
+        // An elliptical edge runs anticlockwise from its start to its end, so the loop does too:
+        // against the sides' order unless the matrix mirrors the drawing.
+        const bool reversed = m.a * m.d - m.b * m.c > 0.0;
+        HatchLoop loop;
+        for (int k = 0; k < 4; ++k)
+        {
+            const int i = reversed ? 3 - k : k;
+            double fx = sides[i].fromX, fy = sides[i].fromY, tx = sides[i].toX, ty = sides[i].toY;
+            ApplyMatrix(m, fx, fy);
+            ApplyMatrix(m, tx, ty);
+            if (reversed)
+            {
+                std::swap(fx, tx);
+                std::swap(fy, ty);
+            }
+            // Radii of half a side leave that side no straight part, and no empty edge.
+            const bool side = fx != tx || fy != ty;
+            if (side && !reversed)
+                loop.push_back(HatchEdge::Line(fx, docHeight - fy, tx, docHeight - ty));
+            const CEllipseArcImage& c = corners[i];
+            double majorX = c.axisEndX - c.centreX;
+            double majorY = c.centreY - c.axisEndY;
+            double ratio = c.ratio;
+            double start = c.start;
+            double end = c.end;
+            if (!CConverter::NormalizeEllipseArc(majorX, majorY, ratio, start, end))
+                return;
+            loop.push_back(
+                HatchEdge::EllipseArc(c.centreX, docHeight - c.centreY, majorX, majorY, ratio, start, end));
+            if (side && reversed)
+                loop.push_back(HatchEdge::Line(fx, docHeight - fy, tx, docHeight - ty));
+        }
+        cv.WriteSolidHatch({loop}, cv.FillStyle());
+    }
+    if (stroke)
+    {
+        const int savedAci = cv.m_strokeAci;
+        if (!style.StrokeDrawn())
+            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        // Lines and elliptical arcs, as the default reading writes a rounded outline.
+        for (int i = 0; i < 4; ++i)
+        {
+            double fx = sides[i].fromX, fy = sides[i].fromY, tx = sides[i].toX, ty = sides[i].toY;
+            ApplyMatrix(m, fx, fy);
+            ApplyMatrix(m, tx, ty);
+            if (fx != tx || fy != ty)
+                cv.WriteLineEntity(fx, fy, tx, ty);
+            const CEllipseArcImage& c = corners[i];
+            cv.WriteEllipseEntity(c.centreX, c.centreY, c.axisEndX, c.axisEndY, c.ratio, c.start, c.end);
+        }
+        cv.m_strokeAci = savedAci;
     }
 }
 

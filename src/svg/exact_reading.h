@@ -49,6 +49,7 @@ class CExactReading final : public CSvgReading
                     const CFrame& frame);
     // The computed style of a node from the root down, as markers inherit from where they stand.
     const CExactStyle& StyleInTree(const CXML& node);
+    void DrawRoundedRect(double x, double y, double w, double h, double rx, double ry, const CFrame& frame);
     void DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame);
     void DrawText(const CXML& node, std::string_view tag, const CFrame& frame);
     // The node's computed style under parent.
