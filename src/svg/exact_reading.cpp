@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -112,69 +113,95 @@ std::string_view ExactTag(const CXML& node)
 
 std::string DecodeTextContent(std::string_view text, bool preserveSpace)
 {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
+    // A reference is never shorter than what it decodes to, so the result fits in the text's size
+    // and is written through a pointer: text runs are the bulk of a text-heavy drawing.
+    std::string out(text.size(), '\0');
+    char* const begin = out.data();
+    char* end = begin;
+    // xml:space: default drops line breaks, turns tabs into blanks and runs of blanks into one;
+    // preserve turns every one of them into a blank. Decoded characters follow the same rule.
+    const auto put = [&](char c)
     {
+        if (c == '\n' || c == '\r')
+        {
+            if (preserveSpace)
+                *end++ = ' ';
+            return;
+        }
+        const char d = c == '\t' ? ' ' : c;
+        if (!preserveSpace && d == ' ' && end != begin && end[-1] == ' ')
+            return;
+        *end++ = d;
+    };
+    static const std::pair<std::string_view, char> kNamed[] = {
+        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+    std::string code;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        // The run up to the next character that is not copied as it stands goes in one copy.
+        std::size_t j = i;
+        while (j < n)
+        {
+            const char r = text[j];
+            if (r == '&' || r == '\n' || r == '\r' || r == '\t')
+                break;
+            if (r == ' ' && !preserveSpace && (j > i ? text[j - 1] == ' ' : end != begin && end[-1] == ' '))
+                break;
+            ++j;
+        }
+        if (j > i)
+        {
+            std::memcpy(end, text.data() + i, j - i);
+            end += j - i;
+            i = j;
+            if (i == n)
+                break;
+        }
         const char c = text[i];
         if (c != '&')
         {
-            decoded += c;
+            put(c);
             continue;
         }
         const std::size_t semicolon = text.find(';', i);
         if (semicolon == std::string_view::npos || semicolon - i > 12)
         {
-            decoded += c;
+            put(c);
             continue;
         }
         const std::string_view name = text.substr(i + 1, semicolon - i - 1);
-        static const std::pair<std::string_view, char> kNamed[] = {
-            {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
         bool known = false;
         for (const auto& [entity, character] : kNamed)
             if (name == entity)
             {
-                decoded += character;
+                put(character);
                 known = true;
             }
         if (!known && name.size() >= 2 && name[0] == '#')
         {
             const bool hex = name[1] == 'x' || name[1] == 'X';
             const std::string_view digits = name.substr(hex ? 2 : 1);
-            unsigned long code = 0;
+            unsigned long value = 0;
             const auto result =
-                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
             if (!digits.empty() && result.ec == std::errc() && result.ptr == digits.data() + digits.size())
             {
-                orbelin::AppendUtf8(decoded, code);
+                code.clear();
+                orbelin::AppendUtf8(code, value);
+                for (const char byte : code)
+                    put(byte);
                 known = true;
             }
         }
         if (!known)
         {
-            decoded += c;
+            put(c);
             continue;
         }
         i = semicolon;
     }
-    // xml:space: default drops line breaks, turns tabs into blanks and runs of blanks into one;
-    // preserve turns every one of them into a blank.
-    std::string out;
-    out.reserve(decoded.size());
-    for (const char c : decoded)
-    {
-        if (c == '\n' || c == '\r')
-        {
-            if (preserveSpace)
-                out += ' ';
-            continue;
-        }
-        const char d = c == '\t' ? ' ' : c;
-        if (!preserveSpace && d == ' ' && !out.empty() && out.back() == ' ')
-            continue;
-        out += d;
-    }
+    out.resize(static_cast<std::size_t>(end - begin));
     return preserveSpace ? out : std::string(orbelin::Trim(out));
 }
 
