@@ -475,3 +475,32 @@ TEST(ExactDrawingTest, FilledSubpathsAreLoopsOfTheirOwn)
         EXPECT_NEAR(ys[5], h.secondY, 1e-9) << h.why;
     }
 }
+
+TEST(ExactDrawingTest, StrokeWidthsAreVertexWidths)
+{
+    const auto entities = ExactEntities("stroke-width");
+    // The filled line draws nothing; the stroked one once; the filled and stroked box both ways.
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE HATCH LWPOLYLINE");
+    const struct
+    {
+        std::size_t entity;
+        double width;
+        const char* why;
+    } widths[] = {
+        {0, 1.0, "the initial stroke width"},
+        {1, 6.0, "3 under scale(2)"},
+        {2, 0.5 * 96 / 25.4, "0.5mm"},
+        {4, 2.0, "the outline of a filled box"},
+    };
+    for (const auto& w : widths)
+    {
+        const std::vector<double> starts = GroupReals(entities[w.entity], 40);
+        const std::vector<double> ends = GroupReals(entities[w.entity], 41);
+        ASSERT_FALSE(starts.empty()) << w.why;
+        for (std::size_t i = 0; i < starts.size() && i < ends.size(); ++i)
+        {
+            EXPECT_NEAR(starts[i], w.width, 1e-9) << w.why;
+            EXPECT_NEAR(ends[i], w.width, 1e-9) << w.why;
+        }
+    }
+}

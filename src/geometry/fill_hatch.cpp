@@ -53,6 +53,13 @@ void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& trans
     }
     if (HasArea(points) == 0)
     {
+        // As read, a subpath without area is drawn as its outline; by the grammar it fills nothing,
+        // and its stroke, when it has one, is the stroke's to draw.
+        if (m_pathGrammar == CPathGrammar::ByGrammar)
+        {
+            points.clear();
+            return;
+        }
         WriteSubpath(points, transform);
         return;
     }

@@ -144,10 +144,11 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     CLongSubpath m_longSubpath;
     // How path data is read where the drawing has always been read otherwise than the path grammar
     // says. As read: S after a step of another kind mirrors nothing and starts towards its second
-    // control point, T there is dropped, a negative arc radius is taken by its size, and a lone
-    // moveto starts the next fill loop. By the grammar: the control point is the current point (so
-    // T draws its straight line), a negative arc radius is an error that ends the path before it,
-    // and a moveto alone joins no fill loop.
+    // control point, T there is dropped, a negative arc radius is taken by its size, a lone moveto
+    // starts the next fill loop and a filled subpath without area is drawn as its outline. By the
+    // grammar: the control point is the current point (so T draws its straight line), a negative
+    // arc radius is an error that ends the path before it, and a moveto alone or a subpath without
+    // area fills nothing.
     enum class CPathGrammar
     {
         AsRead,
