@@ -139,6 +139,20 @@ std::string UseChain(int length)
     return "<defs>" + body + "</defs><use href=\"#u" + std::to_string(length) + "\"/>";
 }
 
+// Ten uses of a group of ten uses of ... levels deep: the copies multiply to 10^levels.
+std::string UseTree(int levels)
+{
+    std::string body = R"(<g id="t0"/>)";
+    for (int i = 1; i <= levels; ++i)
+    {
+        body += "<g id=\"t" + std::to_string(i) + "\">";
+        for (int k = 0; k < 10; ++k)
+            body += "<use href=\"#t" + std::to_string(i - 1) + "\"/>";
+        body += "</g>";
+    }
+    return "<defs>" + body + "</defs><use href=\"#t" + std::to_string(levels) + "\"/>";
+}
+
 const char* const kSelf = "The use of #a is not drawn: it contains itself.";
 INSTANTIATE_TEST_SUITE_P(
     Exact, ConversionUseNotices,
@@ -160,6 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
         UseNoticeCase{"ChainBeyondTheBound",
                       UseChain(32),
                       {"The use of #u0 is not drawn: it is nested too deep in other uses."},
+                      0},
+        // A million copies and more are not made, and said once: the run ends in time. The use
+        // in the drawing and nine copies of #t5 of 111111 uses each make the million; the tenth
+        // is the first left out.
+        UseNoticeCase{"CopiesMultiply",
+                      UseTree(6),
+                      {"The use of #t5 is not drawn: the drawing's uses make too many copies."},
                       0}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 

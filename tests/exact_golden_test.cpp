@@ -504,3 +504,17 @@ TEST(ExactDrawingTest, StrokeWidthsAreVertexWidths)
         }
     }
 }
+
+TEST(ExactDrawingTest, MarkerContentsDrawNoMarkers)
+{
+    // Each marker's path names markers again, itself and the other: only the path's own two
+    // markers are drawn, or they would multiply at every level.
+    const std::string svg = R"svg(<svg width="100" height="100">
+      <marker id="a" markerUnits="userSpaceOnUse"><path d="M0 0 L2 0" stroke="#ff0000" marker-end="url(#b)" marker-start="url(#a)"/></marker>
+      <marker id="b" markerUnits="userSpaceOnUse"><path d="M0 0 L2 0" stroke="#0000ff" marker-end="url(#a)"/></marker>
+      <path d="M10 10 L50 10" stroke="#000000" marker-start="url(#a)" marker-end="url(#b)"/></svg>)svg";
+    const auto entities = Entities(ConvertSvgText(svg, true, true));
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    EXPECT_EQ(GroupValue(entities[1], 62), "1");
+    EXPECT_EQ(GroupValue(entities[2], 62), "5");
+}

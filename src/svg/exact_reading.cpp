@@ -18,6 +18,9 @@ constexpr double kTwoPi = 6.283185307179586;
 // Nesting beyond this is not drawn: the tree reader bounds it already, this bounds use chains.
 constexpr int kMaxDepth = 1024;
 constexpr std::size_t kMaxOpenUses = 32;
+// Uses drawn in one conversion: nested uses multiply (ten uses of a group of ten uses of ...), and
+// a small file could otherwise ask for more copies than any drawing holds.
+constexpr std::size_t kMaxUseCopies = 1000000;
 // Text height is 0.8 of the font size, as in the default reading.
 constexpr double kHeightPerFontSize = 0.8;
 // An estimate of a character's advance, for runs that continue where the last one ended.
@@ -481,6 +484,14 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
     const CXML* target = FindId(href.substr(1));
     if (target == nullptr)
         return;
+    if (m_useCopies >= kMaxUseCopies)
+    {
+        // Said once: every use after the bound is left out for the same reason.
+        if (m_useCopies++ == kMaxUseCopies)
+            ReportUse(*target, href, "the drawing's uses make too many copies");
+        return;
+    }
+    ++m_useCopies;
     if (m_openUses.size() >= kMaxOpenUses)
     {
         ReportUse(*target, href, "it is nested too deep in other uses");
@@ -629,6 +640,9 @@ std::string_view MarkerId(std::string_view reference)
 void CExactReading::DrawMarkers(std::string_view d, const CFrame& frame)
 {
     const CExactStyle& style = frame.style;
+    // A marker's own contents draw no markers: nested, they would multiply at every level.
+    if (!m_openMarkers.empty())
+        return;
     if (style.markerStart.empty() && style.markerMid.empty() && style.markerEnd.empty())
         return;
     const std::vector<CMarkerVertex> vertices = PathVertices(d);

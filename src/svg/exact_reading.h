@@ -67,6 +67,7 @@ class CExactReading final : public CSvgReading
     NoticeSink m_notice;
     // The use targets already reported as not drawn: one notice each, however often they are used.
     std::unordered_set<const CXML*> m_reportedUses;
+    std::size_t m_useCopies = 0;
     CStyleSheet m_sheet;
     CStyleEnvironment m_environment;
     std::unordered_map<std::string_view, const CXML*> m_ids;
