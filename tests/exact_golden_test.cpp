@@ -135,7 +135,7 @@ TEST(ExactDrawingTest, PointListsFillAndStroke)
 TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
 {
     const auto entities = ExactEntities("path-grammar");
-    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE");
     // The T after a line is drawn, as a straight line to (80, 30).
     const std::vector<double> xs = GroupReals(entities[0], 10);
     ASSERT_GE(xs.size(), 3u);
@@ -154,6 +154,15 @@ TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
     for (const double y : GroupReals(entities[2], 20))
         highest = std::max(highest, y);
     EXPECT_NEAR(highest, 95.0, 0.5);
+    // "0150 0" is the flags 0 and 1 and the end (50, 0): a half circle from (110, 90) to (160, 90)
+    // over the top, reaching y 65 (35 flipped).
+    const std::vector<double> xs3 = GroupReals(entities[3], 10);
+    ASSERT_FALSE(xs3.empty());
+    EXPECT_NEAR(xs3.back(), 160.0, 1e-9);
+    highest = 0.0;
+    for (const double y : GroupReals(entities[3], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 35.0, 0.5);
 }
 
 // The renderer of the visual check takes a negative radius by its size, so this drawing is checked

@@ -533,4 +533,22 @@ INSTANTIATE_TEST_SUITE_P(Matrices, EllipseArcImageTest,
                                            ArcImageCase{"MirrorAndSkew", "matrix(-1 0.3 0.8 1.2 5 5)"}),
                          [](const auto& testInfo) { return CaseName(testInfo.param.name); });
 
+TEST(SpellOutArcsTest, FlagsOneCharacterEach)
+{
+    const struct
+    {
+        const char* d;
+        const char* spelled;
+    } cases[] = {{"M0 0 L10 10", "M0 0 L10 10"},
+                 {"M0 0 A5 5 0 1 1 10 0", "M0 0 A 5 5 0 1 1 10 0"},
+                 {"M0 0a5 5 0 1110 0", "M0 0a 5 5 0 1 1 10 0"},
+                 {"M0 0a5,5,0,0,1,10,0z", "M0 0a 5 5 0 0 1 10 0z"},
+                 {"M0 0 a5 5 0 0010 0 5 5 0 0110 0 L3 3", "M0 0 a 5 5 0 0 0 10 0 5 5 0 0 1 10 0 L3 3"},
+                 // A flag that is no 0 or 1 ends the data where the step stands.
+                 {"M0 0 L1 1 A5 5 0 2 1 10 0 L3 3", "M0 0 L1 1 A"},
+                 {"M0 0 A5 5 0 1 1", "M0 0 A"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SpellOutArcs(c.d), c.spelled) << c.d;
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "svg/exact_length.h"
 #include "svg/exact_transform.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace
@@ -347,6 +348,56 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
             return out;
         }
         lastKind = kind;
+    }
+    return out;
+}
+
+std::string SpellOutArcs(std::string_view d)
+{
+    if (d.find_first_of("Aa") == std::string_view::npos)
+        return std::string(d);
+    std::string out;
+    out.reserve(d.size() + 16);
+    const auto number = [&out](double value)
+    {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        out += ' ';
+        out.append(buffer, result.ptr);
+    };
+    std::size_t i = 0;
+    while (i < d.size())
+    {
+        const char c = d[i++];
+        out += c;
+        if (c != 'A' && c != 'a')
+            continue;
+        std::string_view rest = d.substr(i);
+        for (;;)
+        {
+            std::string_view probe = rest;
+            double v[5] = {};
+            bool largeArc = false;
+            bool sweep = false;
+            if (!ReadNumbers(probe, v, 3) || !ReadFlag(probe, largeArc) || !ReadFlag(probe, sweep) ||
+                !ReadNumbers(probe, v + 3, 2))
+                break;
+            for (int k = 0; k < 3; ++k)
+                number(v[k]);
+            out += largeArc ? " 1" : " 0";
+            out += sweep ? " 1" : " 0";
+            number(v[3]);
+            number(v[4]);
+            rest = probe;
+        }
+        // What follows the last whole step must be the next command; anything else is an error of
+        // the data, which ends there.
+        std::size_t next = 0;
+        while (next < rest.size() && IsBlank(rest[next]))
+            ++next;
+        if (next < rest.size() && !IsCommandLetter(rest[next]))
+            return out;
+        i = d.size() - rest.size();
     }
     return out;
 }

@@ -4,6 +4,7 @@
 
 #include "geometry/transform.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,12 @@ struct CMarkerVertex
 // The vertices of path data in order. Reading stops at the first error of the grammar (a missing or
 // malformed number, a negative arc radius, a flag other than 0 or 1), as the path is drawn up to it.
 std::vector<CMarkerVertex> PathVertices(std::string_view d);
+
+// Path data whose arc steps are written out as the grammar reads them, for the path reader that
+// takes each number whole: a flag is one character ("a5 5 0 1110 0" holds the flags 1 and 1 and
+// the end point 10, 0), and the data ends at an arc step the grammar cannot read. Data without arc
+// steps comes back as it is.
+std::string SpellOutArcs(std::string_view d);
 
 // How a marker is turned: by a fixed angle, or along the path.
 struct CMarkerOrient

@@ -599,6 +599,13 @@ std::string CExactReading::LineTypeOf(const CFrame& frame) const
 void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
 {
     CConverter& cv = m_converter;
+    // The path reader takes arc flags as whole numbers; it is handed them one by one.
+    std::string spelled;
+    if (d.find_first_of("Aa") != std::string_view::npos)
+    {
+        spelled = SpellOutArcs(d);
+        d = spelled;
+    }
     HandOver(frame);
     const CExactStyle& style = frame.style;
     const std::string dash = style.dashArray.empty() ? std::string() : style.dashArray;
