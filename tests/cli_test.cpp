@@ -189,6 +189,19 @@ TEST(CliConvert, ExactOptionReachesEveryConversion)
     EXPECT_TRUE(Contains(Cli({"--help"}).out, "--exact"));
 }
 
+TEST(CliConvert, NoticesOnStderrUnlessQuiet)
+{
+    const fs::path folder = Folder("notice");
+    WriteFile(folder / "in.svg", R"(<svg height="10"><g id="a"><use href="#a"/></g></svg>)");
+    const std::string in = (folder / "in.svg").string();
+    const CliRun said = Cli({"--exact", in, (folder / "out.dxf").string()});
+    EXPECT_EQ(said.code, 0);
+    EXPECT_EQ(said.err, "orbelin-convert: " + in + ": The use of #a is not drawn: it contains itself.\n");
+    const CliRun quiet = Cli({"--exact", "--quiet", in, (folder / "out.dxf").string()});
+    EXPECT_EQ(quiet.code, 0);
+    EXPECT_EQ(quiet.err, "");
+}
+
 TEST(CliConvert, UnitsOptionReachesTheConversion)
 {
     const fs::path folder = Folder("units");

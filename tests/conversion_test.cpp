@@ -25,13 +25,14 @@ struct Outcome
     std::vector<std::string> messages;
 };
 
-Outcome Convert(const std::string& input, const std::string& output, bool fill = true)
+Outcome Convert(const std::string& input, const std::string& output, bool fill = true, bool exact = false)
 {
     Outcome run;
     ConversionRequest request;
     request.inputPath = input;
     request.outputPath = output;
     request.fillOption = fill;
+    request.exactSvg = exact;
     run.result = RunConversion(
         request, [&run](int percent) { run.progress.push_back(percent); },
         [&run](const std::string& text) { run.messages.push_back(text); });
@@ -102,6 +103,86 @@ TEST(ConversionMessages, MissingPaths)
     EXPECT_EQ(run.result.message, "Input dxf file.");
     EXPECT_TRUE(run.progress.empty());
 }
+
+// A use that reaches itself is left out with a notice, once per element it names, and the
+// conversion still succeeds; the default reading says nothing of it.
+struct UseNoticeCase
+{
+    const char* name;
+    std::string body;
+    std::vector<std::string> notices;
+    std::size_t entities;
+};
+class ConversionUseNotices : public ::testing::TestWithParam<UseNoticeCase>
+{
+};
+
+TEST_P(ConversionUseNotices, SaidOnceAndDrawnWithoutIt)
+{
+    const UseNoticeCase& c = GetParam();
+    const fs::path folder = Folder(std::string("use-notice-") + c.name);
+    const std::string input = WriteSvg(
+        folder / "in.svg",
+        R"(<svg xmlns:xlink="http://www.w3.org/1999/xlink" width="100" height="100">)" + c.body + "</svg>");
+    const Outcome run = Convert(input, (folder / "out.dxf").string(), true, true);
+    ASSERT_TRUE(run.result.ok()) << run.result.message;
+    EXPECT_EQ(run.result.notices, c.notices);
+    EXPECT_EQ(run.messages, c.notices);
+    EXPECT_EQ(run.result.entities, c.entities);
+}
+
+std::string UseChain(int length)
+{
+    std::string body = R"(<rect id="u0" width="5" height="5"/>)";
+    for (int i = 1; i <= length; ++i)
+        body += "<use id=\"u" + std::to_string(i) + "\" href=\"#u" + std::to_string(i - 1) + "\"/>";
+    return "<defs>" + body + "</defs><use href=\"#u" + std::to_string(length) + "\"/>";
+}
+
+// Ten uses of a group of ten uses of ... levels deep: the copies multiply to 10^levels.
+std::string UseTree(int levels)
+{
+    std::string body = R"(<g id="t0"/>)";
+    for (int i = 1; i <= levels; ++i)
+    {
+        body += "<g id=\"t" + std::to_string(i) + "\">";
+        for (int k = 0; k < 10; ++k)
+            body += "<use href=\"#t" + std::to_string(i - 1) + "\"/>";
+        body += "</g>";
+    }
+    return "<defs>" + body + "</defs><use href=\"#t" + std::to_string(levels) + "\"/>";
+}
+
+const char* const kSelf = "The use of #a is not drawn: it contains itself.";
+INSTANTIATE_TEST_SUITE_P(
+    Exact, ConversionUseNotices,
+    ::testing::Values(
+        UseNoticeCase{"Plain", R"(<defs><rect id="r" width="5" height="5"/></defs><use href="#r"/>)", {}, 1},
+        UseNoticeCase{"ItsOwnTarget", R"(<use id="a" href="#a"/><rect width="5" height="5"/>)", {kSelf}, 1},
+        UseNoticeCase{"InsideWhatItNames",
+                      R"(<g id="a"><rect width="5" height="5"/><use xlink:href="#a"/></g>)",
+                      {kSelf},
+                      1},
+        // a draws b, which names a again: the inner a is left out, once however often it is met.
+        UseNoticeCase{"ThroughAnother",
+                      R"(<defs><g id="a"><rect width="5" height="5"/><use href="#b"/></g>)"
+                      R"(<g id="b"><use href="#a"/></g></defs><use href="#a"/><use href="#a" x="10"/>)",
+                      {kSelf},
+                      2},
+        // The use in the drawing and those of the chain: 32 open at once are drawn, 33 are not.
+        UseNoticeCase{"ChainWithinTheBound", UseChain(31), {}, 1},
+        UseNoticeCase{"ChainBeyondTheBound",
+                      UseChain(32),
+                      {"The use of #u0 is not drawn: it is nested too deep in other uses."},
+                      0},
+        // A million copies and more are not made, and said once: the run ends in time. The use
+        // in the drawing and nine copies of #t5 of 111111 uses each make the million; the tenth
+        // is the first left out.
+        UseNoticeCase{"CopiesMultiply",
+                      UseTree(6),
+                      {"The use of #t5 is not drawn: the drawing's uses make too many copies."},
+                      0}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ConversionMessages, UnreadableInputWritesNothing)
 {
@@ -276,7 +357,8 @@ std::string OneGroupOfLines(int count)
 {
     std::string svg = R"(<svg width="1000" height="1000"><g id="all">)";
     for (int i = 0; i < count; ++i)
-        svg += "<line x1=\"" + std::to_string(i % 997) + "\" y1=\"0\" x2=\"10\" y2=\"" + std::to_string(i) + "\"/>";
+        svg += "<line x1=\"" + std::to_string(i % 997) + "\" y1=\"0\" x2=\"10\" y2=\"" + std::to_string(i) +
+               "\"/>";
     return svg + "</g></svg>";
 }
 
@@ -394,8 +476,7 @@ TEST_P(ConversionEntityCount, MatchesTheEntitiesSection)
 {
     const EntityCountCase& c = GetParam();
     const fs::path folder = Folder(std::string("count-") + c.name);
-    const std::string input =
-        c.svg ? WriteSvg(folder / "in.svg", c.svg) : ExampleSvg().string();
+    const std::string input = c.svg ? WriteSvg(folder / "in.svg", c.svg) : ExampleSvg().string();
     const Outcome run = Convert(input, (folder / "out.dxf").string());
     ASSERT_TRUE(run.result.ok()) << run.result.message;
     EXPECT_EQ(run.result.entities, Entities(ReadFile(folder / "out.dxf")).size());
@@ -405,9 +486,10 @@ INSTANTIATE_TEST_SUITE_P(
     Drawings, ConversionEntityCount,
     ::testing::Values(
         EntityCountCase{"Empty", "<svg width=\"10\" height=\"10\"/>"}, EntityCountCase{"OneLine", kSimpleSvg},
-        EntityCountCase{"FilledPathAndText",
-                        R"(<svg height="100"><path d="M0 0 L50 0 L50 50 Z M60 0 L70 0 L70 9 Z" style="fill:#00ff00;stroke:#000"/>)"
-                        R"(<text x="1" y="9" font-size="3">A</text><rect x="1" y="1" width="5" height="5" rx="1"/></svg>)"},
+        EntityCountCase{
+            "FilledPathAndText",
+            R"(<svg height="100"><path d="M0 0 L50 0 L50 50 Z M60 0 L70 0 L70 9 Z" style="fill:#00ff00;stroke:#000"/>)"
+            R"(<text x="1" y="9" font-size="3">A</text><rect x="1" y="1" width="5" height="5" rx="1"/></svg>)"},
         EntityCountCase{"Example", nullptr}),
     [](const auto& param) { return std::string(param.param.name); });
 

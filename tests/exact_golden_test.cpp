@@ -135,7 +135,7 @@ TEST(ExactDrawingTest, PointListsFillAndStroke)
 TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
 {
     const auto entities = ExactEntities("path-grammar");
-    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE");
     // The T after a line is drawn, as a straight line to (80, 30).
     const std::vector<double> xs = GroupReals(entities[0], 10);
     ASSERT_GE(xs.size(), 3u);
@@ -154,6 +154,30 @@ TEST(ExactDrawingTest, SmoothCurvesAfterOtherStepsFollowTheGrammar)
     for (const double y : GroupReals(entities[2], 20))
         highest = std::max(highest, y);
     EXPECT_NEAR(highest, 95.0, 0.5);
+    // "0150 0" is the flags 0 and 1 and the end (50, 0): a half circle from (110, 90) to (160, 90)
+    // over the top, reaching y 65 (35 flipped).
+    const std::vector<double> xs3 = GroupReals(entities[3], 10);
+    ASSERT_FALSE(xs3.empty());
+    EXPECT_NEAR(xs3.back(), 160.0, 1e-9);
+    highest = 0.0;
+    for (const double y : GroupReals(entities[3], 20))
+        highest = std::max(highest, y);
+    EXPECT_NEAR(highest, 35.0, 0.5);
+}
+
+// The renderer of the visual check takes a negative radius by its size, so this drawing is checked
+// here only.
+TEST(ExactDrawingTest, NegativeArcRadiusEndsThePath)
+{
+    const auto entities = ExactEntities("arc-negative-radius");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE HATCH");
+    // The line before the arc is drawn, the arc and the line after it not.
+    EXPECT_EQ(GroupReals(entities[0], 10), (std::vector<double>{60.0 - 50, 60.0}));
+    EXPECT_EQ(GroupReals(entities[0], 20), (std::vector<double>{80.0, 80.0}));
+    // The fill keeps its first subpath, the square, and nothing of the second.
+    const std::vector<double> xs = GroupReals(entities[1], 10);
+    ASSERT_FALSE(xs.empty());
+    EXPECT_LE(*std::max_element(xs.begin(), xs.end()), 60.0);
 }
 
 TEST(ExactDrawingTest, CirclesUnderTransformsKeepTheirTrueAxes)
@@ -327,4 +351,179 @@ TEST(ExactDrawingTest, StyleSheetsCascade)
     const std::vector<std::string> expected = {"HATCH:92", "HATCH:1",  "HATCH:5", "HATCH:212", "HATCH:2",
                                                "HATCH:30", "HATCH:7", "HATCH:4", "HATCH:5"};
     EXPECT_EQ(colours, expected);
+}
+
+TEST(ExactDrawingTest, MarkersStandOnTheirVerticesAndTurnAlongThePath)
+{
+    const auto entities = ExactEntities("markers");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE HATCH HATCH HATCH LWPOLYLINE LWPOLYLINE LWPOLYLINE HATCH");
+    // The arrow's viewBox of 10 into 4 at stroke width 2: 0.8 a unit, its tip (10, 5) on the vertex,
+    // so its corner (0, 0) lies (-8, -4) from the tip before the turn.
+    const double diagonal = std::sqrt(0.5);
+    const struct
+    {
+        std::size_t entity;
+        double x, y;
+        const char* why;
+    } corners[] = {
+        {1, 20 + 8.0, 120 - (20 + 4.0), "auto-start-reverse leaving along +x: turned half round"},
+        {2, 100 - 3.0, 120 - (20 - 3.0), "user units, no turn: the reference (3, 3) on (100, 20)"},
+        {3, 100 + 4.0, 120 - (60 - 8.0), "arriving along +y: turned a quarter"},
+        {7, 100 - 4 * diagonal, 120 - (100 - 12 * diagonal), "a cubic arriving at 45 degrees"},
+    };
+    for (const auto& c : corners)
+    {
+        EXPECT_NEAR(Real(entities[c.entity], 10, 1), c.x, 1e-6) << c.why;
+        EXPECT_NEAR(Real(entities[c.entity], 20, 1), c.y, 1e-6) << c.why;
+    }
+    // orient="90" turns the tick a quarter whatever the path does; it keeps its own stroke width.
+    EXPECT_NEAR(Real(entities[5], 10, 0), 150.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 20, 0), 60.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 10, 1), 150.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 20, 1), 52.0, 1e-9);
+    EXPECT_NEAR(Real(entities[5], 40), 2.0, 1e-9);
+}
+
+TEST(ExactDrawingTest, RoundedCornersAreEllipticalEdges)
+{
+    const auto entities = ExactEntities("rounded-rect");
+    ASSERT_EQ(Types(entities), "HATCH HATCH");
+    // Sides and corners alternate: line edges (1) and elliptical ones (3). The turned rectangle's
+    // corners stay circular; the skewed one's radius of half its width leaves no top or bottom
+    // side, and its corners are ellipses of one ratio, neither of the radii's.
+    EXPECT_EQ(GroupValue(entities[0], 93), "8");
+    EXPECT_EQ(GroupReals(entities[0], 72), (std::vector<double>{3, 1, 3, 1, 3, 1, 3, 1}));
+    for (const double ratio : GroupReals(entities[0], 40))
+        EXPECT_NEAR(ratio, 1.0, 1e-12);
+    EXPECT_EQ(GroupValue(entities[1], 93), "6");
+    const std::vector<double> ratios = GroupReals(entities[1], 40);
+    ASSERT_EQ(ratios.size(), 4u);
+    for (const double ratio : ratios)
+    {
+        EXPECT_NEAR(ratio, ratios[0], 1e-12);
+        EXPECT_GT(ratio, 0.0);
+        EXPECT_LT(ratio, 8.0 / 30.0);
+    }
+}
+
+// The pattern of the line type named name, from the LTYPE table: its dash (+) and gap (-) lengths.
+std::vector<double> LineTypePattern(const std::string& dxf, const std::string& name)
+{
+    const std::vector<Group> groups = ParseGroups(dxf);
+    for (std::size_t i = 0; i + 1 < groups.size(); ++i)
+    {
+        if (groups[i].code != 0 || groups[i].value != "LTYPE")
+            continue;
+        std::vector<double> pattern;
+        bool named = false;
+        for (std::size_t k = i + 1; k < groups.size() && groups[k].code != 0; ++k)
+        {
+            named = named || (groups[k].code == 2 && groups[k].value == name);
+            if (groups[k].code == 49)
+                pattern.push_back(std::stod(groups[k].value));
+        }
+        if (named)
+            return pattern;
+    }
+    return {};
+}
+
+TEST(ExactDrawingTest, DashArraysAreListsOfLengths)
+{
+    const std::string dxf = ConvertSvgFile(ExactDir() / "dash-units.svg", true, true);
+    const auto entities = Entities(dxf);
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    const double mm = 96 / 25.4;
+    // 5 % of the viewport's diagonal over the square root of 2: of 200 by 100, 158.11...
+    const double percent = std::sqrt((200.0 * 200 + 100.0 * 100) / 2) / 100;
+    const std::vector<std::vector<double>> expected = {
+        {5, -3}, {2 * mm, -1 * mm}, {5 * percent, -2.5 * percent}, {4, -4}, {6, -2}, {8, -4}, {}};
+    for (std::size_t i = 0; i < expected.size(); ++i)
+    {
+        const std::string name = GroupValue(entities[i], 6);
+        if (expected[i].empty())
+        {
+            EXPECT_EQ(name, "BYLAYER") << "path " << i << ": a negative length leaves the stroke solid";
+            continue;
+        }
+        const std::vector<double> pattern = LineTypePattern(dxf, name);
+        ASSERT_EQ(pattern.size(), expected[i].size()) << "path " << i << " (" << name << ")";
+        for (std::size_t k = 0; k < pattern.size(); ++k)
+            EXPECT_NEAR(pattern[k], expected[i][k], 1e-9) << "path " << i << " element " << k;
+    }
+}
+
+TEST(ExactDrawingTest, FilledSubpathsAreLoopsOfTheirOwn)
+{
+    const auto entities = ExactEntities("fill-subpaths");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH");
+    // Each hatch: two loops of four edges, each loop's first corner where its own subpath starts
+    // (a lone moveto before or between them joins neither).
+    const struct
+    {
+        double firstX, firstY, secondX, secondY;
+        const char* why;
+    } hatches[] = {
+        {20, 90, 70, 90, "a moveto alone before the first subpath"},
+        {140, 90, 145, 85, "relative movetos after a closepath"},
+        {10, 40, 90, 40, "a moveto alone between two subpaths"},
+    };
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        const auto& h = hatches[i];
+        EXPECT_EQ(GroupValue(entities[i], 91), "2") << h.why;
+        EXPECT_EQ(GroupReals(entities[i], 93), (std::vector<double>{4, 4})) << h.why;
+        // Edge starts follow the elevation point: loop one's first edge, then its others.
+        const std::vector<double> xs = GroupReals(entities[i], 10);
+        const std::vector<double> ys = GroupReals(entities[i], 20);
+        ASSERT_GE(xs.size(), 9u) << h.why;
+        ASSERT_GE(ys.size(), 9u) << h.why;
+        EXPECT_NEAR(xs[1], h.firstX, 1e-9) << h.why;
+        EXPECT_NEAR(ys[1], h.firstY, 1e-9) << h.why;
+        EXPECT_NEAR(xs[5], h.secondX, 1e-9) << h.why;
+        EXPECT_NEAR(ys[5], h.secondY, 1e-9) << h.why;
+    }
+}
+
+TEST(ExactDrawingTest, StrokeWidthsAreVertexWidths)
+{
+    const auto entities = ExactEntities("stroke-width");
+    // The filled line draws nothing; the stroked one once; the filled and stroked box both ways.
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE HATCH LWPOLYLINE");
+    const struct
+    {
+        std::size_t entity;
+        double width;
+        const char* why;
+    } widths[] = {
+        {0, 1.0, "the initial stroke width"},
+        {1, 6.0, "3 under scale(2)"},
+        {2, 0.5 * 96 / 25.4, "0.5mm"},
+        {4, 2.0, "the outline of a filled box"},
+    };
+    for (const auto& w : widths)
+    {
+        const std::vector<double> starts = GroupReals(entities[w.entity], 40);
+        const std::vector<double> ends = GroupReals(entities[w.entity], 41);
+        ASSERT_FALSE(starts.empty()) << w.why;
+        for (std::size_t i = 0; i < starts.size() && i < ends.size(); ++i)
+        {
+            EXPECT_NEAR(starts[i], w.width, 1e-9) << w.why;
+            EXPECT_NEAR(ends[i], w.width, 1e-9) << w.why;
+        }
+    }
+}
+
+TEST(ExactDrawingTest, MarkerContentsDrawNoMarkers)
+{
+    // Each marker's path names markers again, itself and the other: only the path's own two
+    // markers are drawn, or they would multiply at every level.
+    const std::string svg = R"svg(<svg width="100" height="100">
+      <marker id="a" markerUnits="userSpaceOnUse"><path d="M0 0 L2 0" stroke="#ff0000" marker-end="url(#b)" marker-start="url(#a)"/></marker>
+      <marker id="b" markerUnits="userSpaceOnUse"><path d="M0 0 L2 0" stroke="#0000ff" marker-end="url(#a)"/></marker>
+      <path d="M10 10 L50 10" stroke="#000000" marker-start="url(#a)" marker-end="url(#b)"/></svg>)svg";
+    const auto entities = Entities(ConvertSvgText(svg, true, true));
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    EXPECT_EQ(GroupValue(entities[1], 62), "1");
+    EXPECT_EQ(GroupValue(entities[2], 62), "5");
 }

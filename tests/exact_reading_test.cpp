@@ -1,17 +1,22 @@
 // The exact reading's parsers, table by table: transform lists, lengths, colours and paints, font
 // sizes, text content; then whole drawings read back entity by entity.
+#include "dxf/document.h"
 #include "support/test_support.h"
 #include "svg/exact_css.h"
 #include "svg/exact_length.h"
+#include "svg/exact_markers.h"
 #include "svg/exact_paint.h"
 #include "svg/exact_reading.h"
 #include "svg/exact_style.h"
 #include "svg/exact_transform.h"
 #include "xml/xml.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 using namespace testing_support;
 
@@ -311,6 +316,239 @@ TEST(StyleElementTextTest, FromTheFileBytesWithCdataUnwrapped)
     const std::vector<std::string> expected = {"\n.st0{fill:red}\n", "rect { fill: blue }",
                                                "a{}b{}c{}unclosed"};
     EXPECT_EQ(texts, expected);
+}
+
+// ---- marker vertices -------------------------------------------------------------------------
+
+struct VertexCase
+{
+    const char* name;
+    const char* d;
+    // Each vertex as x, y and the auto angle in degrees, of a start marker then of the others.
+    std::vector<std::array<double, 3>> vertices;
+};
+class MarkerVertexTest : public ::testing::TestWithParam<VertexCase>
+{
+};
+
+TEST_P(MarkerVertexTest, VerticesAndAutoAngles)
+{
+    const VertexCase& c = GetParam();
+    const std::vector<CMarkerVertex> got = PathVertices(c.d);
+    ASSERT_EQ(got.size(), c.vertices.size());
+    CMarkerOrient orient;
+    orient.kind = CMarkerOrient::Kind::Auto;
+    for (std::size_t i = 0; i < got.size(); ++i)
+    {
+        EXPECT_NEAR(got[i].x, c.vertices[i][0], 1e-9) << "vertex " << i;
+        EXPECT_NEAR(got[i].y, c.vertices[i][1], 1e-9) << "vertex " << i;
+        double angle = MarkerAngle(orient, got[i], i == 0) * 180 / M_PI;
+        // -180 and 180 are one direction.
+        if (std::fabs(angle + 180) < 1e-6)
+            angle = 180;
+        EXPECT_NEAR(angle, c.vertices[i][2], 1e-6) << "vertex " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, MarkerVertexTest,
+    ::testing::Values(
+        VertexCase{"Corner", "M0 0 L10 0 L10 10", {{0, 0, 0}, {10, 0, 45}, {10, 10, 90}}},
+        VertexCase{"RelativeAndImplicitLines", "m5 5 10 0 0 10", {{5, 5, 0}, {15, 5, 45}, {15, 15, 90}}},
+        VertexCase{"HorizontalVertical", "M0 0 H10 V-10", {{0, 0, 0}, {10, 0, -45}, {10, -10, -90}}},
+        // The closing vertex leaves along the first segment; the start arrives along the closing one.
+        VertexCase{
+            "Closed", "M0 0 L10 0 L10 10 Z", {{0, 0, -67.5}, {10, 0, 45}, {10, 10, 157.5}, {0, 0, -67.5}}},
+        // A cubic's end directions are its control legs, not its chord.
+        VertexCase{"CubicLegs", "M0 0 C0 10 10 10 10 0", {{0, 0, 90}, {10, 0, -90}}},
+        VertexCase{"CubicCoincidentControl", "M0 0 C0 0 10 10 10 0", {{0, 0, 45}, {10, 0, -90}}},
+        VertexCase{
+            "SmoothMirrors", "M0 0 C0 10 10 10 10 0 S20 -10 20 0", {{0, 0, 90}, {10, 0, -90}, {20, 0, 90}}},
+        // T mirrors the control point (5, 5) to (15, -5): the path goes on straight through (10, 0).
+        VertexCase{"QuadraticAndT", "M0 0 Q5 5 10 0 T20 0", {{0, 0, 45}, {10, 0, -45}, {20, 0, 45}}},
+        // A half circle over the top from (0, 0) to (20, 0), sweep 1 in y-down: it leaves upwards.
+        VertexCase{"ArcTangents", "M0 0 A10 10 0 0 1 20 0", {{0, 0, -90}, {20, 0, 90}}},
+        VertexCase{"ArcFlagsWithoutBlanks", "M0 0 a10 10 0 0120 0", {{0, 0, -90}, {20, 0, 90}}},
+        // A zero radius is a line.
+        VertexCase{"ArcZeroRadius", "M0 0 A0 5 0 0 1 10 0", {{0, 0, 0}, {10, 0, 0}}},
+        // Errors end the path where they stand, keeping what came before.
+        VertexCase{"NegativeRadius", "M0 0 L10 0 A-5 5 0 0 1 20 0 L30 0", {{0, 0, 0}, {10, 0, 0}}},
+        VertexCase{"BadFlag", "M0 0 L10 0 A5 5 0 2 1 20 0", {{0, 0, 0}, {10, 0, 0}}},
+        VertexCase{"MissingNumber", "M0 0 L10 0 L20", {{0, 0, 0}, {10, 0, 0}}},
+        VertexCase{"NoMovetoFirst", "L10 0 L20 0", {}},
+        // A segment of no length keeps the direction the path had.
+        VertexCase{"ZeroLengthSegment", "M0 0 L0 10 L0 10", {{0, 0, 90}, {0, 10, 90}, {0, 10, 90}}},
+        // A path that turns straight back follows the way in.
+        VertexCase{"Reversal", "M0 0 L10 0 L0 0", {{0, 0, 0}, {10, 0, 0}, {0, 0, 180}}}),
+    [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(MarkerOrientTest, KeywordsAndAngleUnits)
+{
+    const struct
+    {
+        const char* text;
+        CMarkerOrient::Kind kind;
+        double degrees;
+    } cases[] = {{"auto", CMarkerOrient::Kind::Auto, 0},
+                 {" auto-start-reverse ", CMarkerOrient::Kind::AutoStartReverse, 0},
+                 {"45", CMarkerOrient::Kind::Fixed, 45},
+                 {"90deg", CMarkerOrient::Kind::Fixed, 90},
+                 {"0.5turn", CMarkerOrient::Kind::Fixed, 180},
+                 {"100grad", CMarkerOrient::Kind::Fixed, 90},
+                 {"3.141592653589793rad", CMarkerOrient::Kind::Fixed, 180},
+                 {"sideways", CMarkerOrient::Kind::Fixed, 0},
+                 {"45parsecs", CMarkerOrient::Kind::Fixed, 0}};
+    for (const auto& c : cases)
+    {
+        const CMarkerOrient orient = ReadMarkerOrient(c.text);
+        EXPECT_EQ(orient.kind, c.kind) << c.text;
+        EXPECT_NEAR(orient.angle * 180 / M_PI, c.degrees, 1e-9) << c.text;
+    }
+    // Reversed only at the start.
+    CMarkerVertex v;
+    v.hasOut = true;
+    CMarkerOrient reverse;
+    reverse.kind = CMarkerOrient::Kind::AutoStartReverse;
+    EXPECT_NEAR(MarkerAngle(reverse, v, true), M_PI, 1e-12);
+    EXPECT_NEAR(MarkerAngle(reverse, v, false), 0.0, 1e-12);
+}
+
+TEST(MarkerMatrixTest, ViewBoxReferenceScaleAndTurn)
+{
+    CMarkerVertex v;
+    v.x = 50;
+    v.y = 20;
+    CMarkerBox box;
+    box.viewBox = "0 0 10 10";
+    box.width = 4;
+    box.height = 4;
+    box.refX = 10;
+    box.refY = 5;
+    // The reference point lands on the vertex whatever the scale and turn.
+    for (const double angle : {0.0, 1.0, -2.5})
+        for (const double width : {1.0, 3.0})
+        {
+            double x = 10, y = 5;
+            ApplyMatrix(MarkerMatrix(box, v, angle, width), x, y);
+            EXPECT_NEAR(x, 50, 1e-9);
+            EXPECT_NEAR(y, 20, 1e-9);
+        }
+    // Stroke width 3, no turn: 0.4 a unit times 3.
+    double x = 0, y = 0;
+    ApplyMatrix(MarkerMatrix(box, v, 0.0, 3.0), x, y);
+    EXPECT_NEAR(x, 50 - 12, 1e-9);
+    EXPECT_NEAR(y, 20 - 6, 1e-9);
+    // User space units ignore the stroke width.
+    box.userSpaceUnits = true;
+    x = y = 0;
+    ApplyMatrix(MarkerMatrix(box, v, 0.0, 3.0), x, y);
+    EXPECT_NEAR(x, 50 - 4, 1e-9);
+    EXPECT_NEAR(y, 20 - 2, 1e-9);
+}
+
+TEST(ExactDashArrayTest, LengthsInUserUnits)
+{
+    CLengthContext context;
+    context.fontSize = 10;
+    context.viewportWidth = 100;
+    context.viewportHeight = 100;
+    const struct
+    {
+        const char* text;
+        const char* pattern;
+    } cases[] = {{"5,3", "5 3"},
+                 {" 5 , 3 ", "5 3"},
+                 {"5px 3px", "5 3"},
+                 {"1in,0.5in", "96 48"},
+                 {"1em 2ex", "10 10"},
+                 {"10%", "10 10"},
+                 {"4", "4 4"},
+                 {"1 2 3", "1 2 3 1 2 3"},
+                 {"1e1 5", "10 5"},
+                 {"none", ""},
+                 {"0 0", ""},
+                 {"5 -1", ""},
+                 {"5 apples", ""},
+                 {"5,,3", ""},
+                 {"5,", ""},
+                 {"", ""}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ExactDashArray(c.text, context), c.pattern) << c.text;
+}
+
+// ---- elliptical arcs under a matrix ----------------------------------------------------------
+
+struct ArcImageCase
+{
+    const char* name;
+    const char* transform;
+};
+class EllipseArcImageTest : public ::testing::TestWithParam<ArcImageCase>
+{
+};
+
+// Every point of the written form, after the y flip back, is the matrix's image of the arc's point.
+TEST_P(EllipseArcImageTest, WrittenFormIsTheTrueImage)
+{
+    CMatrix m;
+    ASSERT_TRUE(ParseTransformList(GetParam().transform, m));
+    const double cx = 30, cy = 20, rx = 12, ry = 5, a = -M_PI / 2, b = 0.3;
+    CEllipseArcImage image;
+    ASSERT_TRUE(EllipseArcImage(m, cx, cy, rx, ry, a, b, image));
+    // As the writer takes it: the axis in DXF directions, then the form a CAD program accepts.
+    double majorX = image.axisEndX - image.centreX;
+    double majorY = image.centreY - image.axisEndY;
+    double ratio = image.ratio;
+    double start = image.start;
+    double end = image.end;
+    ASSERT_TRUE(CDxfDocument::NormalizeEllipseArc(majorX, majorY, ratio, start, end));
+    EXPECT_GT(ratio, 0.0);
+    EXPECT_LE(ratio, 1.0);
+    EXPECT_NEAR(end - start, b - a, 1e-12);
+    for (int k = 0; k <= 8; ++k)
+    {
+        // The DXF form runs anticlockwise from start to end; the arc from a to b may run the other way
+        // on the page. Both must cover the same points.
+        const double s = start + (end - start) * k / 8;
+        const double dxfX = image.centreX + majorX * std::cos(s) - ratio * majorY * std::sin(s);
+        const double dxfY = -image.centreY + majorY * std::cos(s) + ratio * majorX * std::sin(s);
+        double best = 1e9;
+        for (int j = 0; j <= 800; ++j)
+        {
+            const double t = a + (b - a) * j / 800;
+            double x = cx + rx * std::cos(t), y = cy + ry * std::sin(t);
+            ApplyMatrix(m, x, y);
+            best = std::min(best, std::hypot(x - dxfX, -y - dxfY));
+        }
+        EXPECT_LT(best, 0.01) << "sample " << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrices, EllipseArcImageTest,
+                         ::testing::Values(ArcImageCase{"Identity", ""},
+                                           ArcImageCase{"Rotation", "rotate(35 10 10)"},
+                                           ArcImageCase{"NonUniformScale", "scale(0.5 3)"},
+                                           ArcImageCase{"Skew", "skewX(40)"},
+                                           ArcImageCase{"Mirror", "scale(-1 1)"},
+                                           ArcImageCase{"MirrorAndSkew", "matrix(-1 0.3 0.8 1.2 5 5)"}),
+                         [](const auto& testInfo) { return CaseName(testInfo.param.name); });
+
+TEST(SpellOutArcsTest, FlagsOneCharacterEach)
+{
+    const struct
+    {
+        const char* d;
+        const char* spelled;
+    } cases[] = {{"M0 0 L10 10", "M0 0 L10 10"},
+                 {"M0 0 A5 5 0 1 1 10 0", "M0 0 A 5 5 0 1 1 10 0"},
+                 {"M0 0a5 5 0 1110 0", "M0 0a 5 5 0 1 1 10 0"},
+                 {"M0 0a5,5,0,0,1,10,0z", "M0 0a 5 5 0 0 1 10 0z"},
+                 {"M0 0 a5 5 0 0010 0 5 5 0 0110 0 L3 3", "M0 0 a 5 5 0 0 0 10 0 5 5 0 0 1 10 0 L3 3"},
+                 // A flag that is no 0 or 1 ends the data where the step stands.
+                 {"M0 0 L1 1 A5 5 0 2 1 10 0 L3 3", "M0 0 L1 1 A"},
+                 {"M0 0 A5 5 0 1 1", "M0 0 A"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SpellOutArcs(c.d), c.spelled) << c.d;
 }
 
 } // namespace

@@ -589,7 +589,17 @@ void COrbelinDlg::OnRunFinished()
             m_services->ShowMessage(this, kAppName, FromPath(m_singleResult.message));
     }
     else
+    {
+        // What was left out is said before the question, which would otherwise hide it.
+        if (!m_singleResult.notices.empty() && !m_closeAfterRun)
+        {
+            QStringList lines;
+            for (const std::string& notice : m_singleResult.notices)
+                lines << FromPath(notice);
+            m_services->ShowMessage(this, kAppName, lines.join(QLatin1Char('\n')));
+        }
         ShowFinishedQuestion(m_singleResult);
+    }
     emit ConversionFinished();
     if (m_closeAfterRun)
         close();

@@ -362,6 +362,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (!results[i].ok())
                 line.Say("orbelin-convert: " + results[i].message +
                          (results[i].reason.empty() ? "" : ": " + results[i].reason));
+            else if (!options.quiet)
+                for (const std::string& notice : results[i].notices)
+                    line.Say("orbelin-convert: " + jobs[i].input + ": " + notice);
         }
     };
     unsigned jobCount =

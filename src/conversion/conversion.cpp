@@ -263,7 +263,13 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
         };
     // The reading is chosen here, once; it may add table records before the frame is written.
     const std::unique_ptr<CSvgReading> reading = MakeSvgReading(
-        request.exactSvg, converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone));
+        request.exactSvg, converter, [&report](int percent) { report(percent, 0); }, std::move(elementDone),
+        [&result, &message](const std::string& text)
+        {
+            result.notices.push_back(text);
+            if (message)
+                message(text);
+        });
     reading->Prepare(root, file.Text());
     report(15, kWalkStart);
     if (cancelled())

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The unit the drawing is written in. None writes the drawing's own numbers and declares no unit;
 // the others scale from the drawing's user unit (a CSS pixel, or what its size in physical units
@@ -74,6 +75,9 @@ struct ConversionResult
     std::string reason;       // the system's reason for a failure ("Permission denied"), or empty
     std::string outputFolder; // the output path cut after its last '/' or '\'
     std::size_t entities = 0; // entities written into the ENTITIES section
+    // What the user should know of a conversion that succeeded all the same (a part not drawn), in
+    // the order said; each also went to the MessageSink.
+    std::vector<std::string> notices;
     bool ok() const { return status == ConversionStatus::Converted; }
 };
 

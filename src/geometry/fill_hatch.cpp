@@ -40,13 +40,26 @@ int CPathGeometry::HasArea(const CPointList& points)
 void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& transform,
                                     std::vector<CPolylinedata>& loops)
 {
-    // A lone point stays in the list and becomes the start of the next subpath's loop.
+    // As read, a lone point stays in the list and becomes the start of the next subpath's loop; by
+    // the grammar a moveto alone is a subpath of its own that encloses nothing, and joining it to
+    // the next one would fill the triangle between them.
     if (points.size() < 2)
     {
+        if (m_pathGrammar == CPathGrammar::ByGrammar)
+        {
+            points.clear();
+        }
         return;
     }
     if (HasArea(points) == 0)
     {
+        // As read, a subpath without area is drawn as its outline; by the grammar it fills nothing,
+        // and its stroke, when it has one, is the stroke's to draw.
+        if (m_pathGrammar == CPathGrammar::ByGrammar)
+        {
+            points.clear();
+            return;
+        }
         WriteSubpath(points, transform);
         return;
     }

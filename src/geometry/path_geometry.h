@@ -142,14 +142,17 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
         CPointData first, second, third; // transformed, for the start marker
     };
     CLongSubpath m_longSubpath;
-    // How a smooth curve (S, T) begins when the step before it was no curve of its kind: as the
-    // drawing has always been read (S mirrors nothing and starts towards its second control point,
-    // T is dropped), or by the path grammar (the control point is the current point, so T draws
-    // its straight line).
-    enum class CSmoothStart
+    // How path data is read where the drawing has always been read otherwise than the path grammar
+    // says. As read: S after a step of another kind mirrors nothing and starts towards its second
+    // control point, T there is dropped, a negative arc radius is taken by its size, a lone moveto
+    // starts the next fill loop and a filled subpath without area is drawn as its outline. By the
+    // grammar: the control point is the current point (so T draws its straight line), a negative
+    // arc radius is an error that ends the path before it, and a moveto alone or a subpath without
+    // area fills nothing.
+    enum class CPathGrammar
     {
         AsRead,
         ByGrammar
     };
-    CSmoothStart m_smoothStart = CSmoothStart::AsRead;
+    CPathGrammar m_pathGrammar = CPathGrammar::AsRead;
 };

@@ -253,7 +253,7 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
                         x1 = 2.0 * px - m_lastControlX;
                         y1 = 2.0 * py - m_lastControlY;
                     }
-                    else if (m_smoothStart == CSmoothStart::ByGrammar)
+                    else if (m_pathGrammar == CPathGrammar::ByGrammar)
                     {
                         x1 = px;
                         y1 = py;
@@ -302,7 +302,7 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
                 double y = 0.0;
                 ReadNumberPair(args, x, y);
                 const bool follows = IsOneOf(m_lastCommand, "QqTt");
-                if (!follows && m_smoothStart != CSmoothStart::ByGrammar)
+                if (!follows && m_pathGrammar != CPathGrammar::ByGrammar)
                 {
                     break;
                 }
@@ -325,7 +325,8 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
                 int sweep = 0;
                 double x = 0.0;
                 double y = 0.0;
-                if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0)
+                if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0 ||
+                    (m_pathGrammar == CPathGrammar::ByGrammar && (rx < 0.0 || ry < 0.0)))
                 {
                     endPath = true;
                     break;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -17,6 +18,9 @@ constexpr double kTwoPi = 6.283185307179586;
 // Nesting beyond this is not drawn: the tree reader bounds it already, this bounds use chains.
 constexpr int kMaxDepth = 1024;
 constexpr std::size_t kMaxOpenUses = 32;
+// Uses drawn in one conversion: nested uses multiply (ten uses of a group of ten uses of ...), and
+// a small file could otherwise ask for more copies than any drawing holds.
+constexpr std::size_t kMaxUseCopies = 1000000;
 // Text height is 0.8 of the font size, as in the default reading.
 constexpr double kHeightPerFontSize = 0.8;
 // An estimate of a character's advance, for runs that continue where the last one ended.
@@ -112,75 +116,102 @@ std::string_view ExactTag(const CXML& node)
 
 std::string DecodeTextContent(std::string_view text, bool preserveSpace)
 {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
+    // A reference is never shorter than what it decodes to, so the result fits in the text's size
+    // and is written through a pointer: text runs are the bulk of a text-heavy drawing.
+    std::string out(text.size(), '\0');
+    char* const begin = out.data();
+    char* end = begin;
+    // xml:space: default drops line breaks, turns tabs into blanks and runs of blanks into one;
+    // preserve turns every one of them into a blank. Decoded characters follow the same rule.
+    const auto put = [&](char c)
     {
+        if (c == '\n' || c == '\r')
+        {
+            if (preserveSpace)
+                *end++ = ' ';
+            return;
+        }
+        const char d = c == '\t' ? ' ' : c;
+        if (!preserveSpace && d == ' ' && end != begin && end[-1] == ' ')
+            return;
+        *end++ = d;
+    };
+    static const std::pair<std::string_view, char> kNamed[] = {
+        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+    std::string code;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        // The run up to the next character that is not copied as it stands goes in one copy.
+        std::size_t j = i;
+        while (j < n)
+        {
+            const char r = text[j];
+            if (r == '&' || r == '\n' || r == '\r' || r == '\t')
+                break;
+            if (r == ' ' && !preserveSpace && (j > i ? text[j - 1] == ' ' : end != begin && end[-1] == ' '))
+                break;
+            ++j;
+        }
+        if (j > i)
+        {
+            std::memcpy(end, text.data() + i, j - i);
+            end += j - i;
+            i = j;
+            if (i == n)
+                break;
+        }
         const char c = text[i];
         if (c != '&')
         {
-            decoded += c;
+            put(c);
             continue;
         }
         const std::size_t semicolon = text.find(';', i);
         if (semicolon == std::string_view::npos || semicolon - i > 12)
         {
-            decoded += c;
+            put(c);
             continue;
         }
         const std::string_view name = text.substr(i + 1, semicolon - i - 1);
-        static const std::pair<std::string_view, char> kNamed[] = {
-            {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
         bool known = false;
         for (const auto& [entity, character] : kNamed)
             if (name == entity)
             {
-                decoded += character;
+                put(character);
                 known = true;
             }
         if (!known && name.size() >= 2 && name[0] == '#')
         {
             const bool hex = name[1] == 'x' || name[1] == 'X';
             const std::string_view digits = name.substr(hex ? 2 : 1);
-            unsigned long code = 0;
+            unsigned long value = 0;
             const auto result =
-                std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
             if (!digits.empty() && result.ec == std::errc() && result.ptr == digits.data() + digits.size())
             {
-                orbelin::AppendUtf8(decoded, code);
+                code.clear();
+                orbelin::AppendUtf8(code, value);
+                for (const char byte : code)
+                    put(byte);
                 known = true;
             }
         }
         if (!known)
         {
-            decoded += c;
+            put(c);
             continue;
         }
         i = semicolon;
     }
-    // xml:space: default drops line breaks, turns tabs into blanks and runs of blanks into one;
-    // preserve turns every one of them into a blank.
-    std::string out;
-    out.reserve(decoded.size());
-    for (const char c : decoded)
-    {
-        if (c == '\n' || c == '\r')
-        {
-            if (preserveSpace)
-                out += ' ';
-            continue;
-        }
-        const char d = c == '\t' ? ' ' : c;
-        if (!preserveSpace && d == ' ' && !out.empty() && out.back() == ' ')
-            continue;
-        out += d;
-    }
+    out.resize(static_cast<std::size_t>(end - begin));
     return preserveSpace ? out : std::string(orbelin::Trim(out));
 }
 
 CExactReading::CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
-                             CElementWalker::ElementSink elementDone)
-    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone))
+                             CElementWalker::ElementSink elementDone, NoticeSink notice)
+    : m_converter(converter), m_progress(std::move(progress)), m_elementDone(std::move(elementDone)),
+      m_notice(std::move(notice))
 {
     m_environment.sheet = &m_sheet;
     m_environment.lookup = [this](std::string_view id) { return FindId(id); };
@@ -232,17 +263,46 @@ std::vector<std::string> StyleElementTexts(std::string_view fileText)
 void CExactReading::Prepare(const CXML& root, std::string_view fileText)
 {
     CConverter& cv = m_converter;
-    for (const std::string& text : StyleElementTexts(fileText))
-        m_sheet.AddText(text);
-    std::vector<const CXML*> pending{&root};
+    // The line types are written before the walk: each dash array the file names is read here as
+    // the walk will read it, against the root's viewport and the initial font size.
+    CLengthContext lengths;
+    double box[4] = {};
+    if (ParseViewBoxNumbers(Attribute(root, "viewBox"), box))
+    {
+        lengths.viewportWidth = box[2];
+        lengths.viewportHeight = box[3];
+    }
+    else
+    {
+        lengths.viewportWidth =
+            ResolveLength(Attribute(root, "width"), lengths, CLengthAxis::X).value_or(0.0);
+        lengths.viewportHeight =
+            ResolveLength(Attribute(root, "height"), lengths, CLengthAxis::Y).value_or(0.0);
+    }
+    const auto addDashes = [&](std::string_view text) { cv.AddDashPattern(ExactDashArray(text, lengths)); };
     std::vector<CCssDeclaration> declarations;
+    for (const std::string& text : StyleElementTexts(fileText))
+    {
+        m_sheet.AddText(text);
+        // A rule's body is what stands between a closing brace and the opening one before it.
+        for (std::size_t close = text.find('}'); close != std::string::npos;
+             close = text.find('}', close + 1))
+        {
+            const std::size_t open = text.rfind('{', close);
+            if (open == std::string::npos)
+                continue;
+            declarations.clear();
+            ParseCssDeclarations(std::string_view(text).substr(open + 1, close - open - 1), declarations);
+            for (const CCssDeclaration& declaration : declarations)
+                if (declaration.property == "stroke-dasharray")
+                    addDashes(declaration.value);
+        }
+    }
+    std::vector<const CXML*> pending{&root};
     while (!pending.empty())
     {
         const CXML* node = pending.back();
         pending.pop_back();
-        const std::string_view tag = ExactTag(*node);
-        if (tag == "marker")
-            cv.CollectDefinition(*node);
         for (const CAttribute& attribute : node->m_attributes)
         {
             const std::string_view name = attribute.GetName();
@@ -250,7 +310,7 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
             if (name == "id")
                 m_ids.emplace(orbelin::Trim(attribute.GetValue()), node);
             else if (name == "stroke-dasharray")
-                cv.AddDashPattern(std::string(orbelin::Trim(attribute.GetValue())));
+                addDashes(attribute.GetValue());
             else if (name == "font-family")
                 cv.AddFont(FirstFontFamily(attribute.GetValue()));
             else if (name == "style")
@@ -259,7 +319,7 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
                 ParseCssDeclarations(attribute.GetValue(), declarations);
                 for (const CCssDeclaration& declaration : declarations)
                     if (declaration.property == "stroke-dasharray")
-                        cv.AddDashPattern(declaration.value);
+                        addDashes(declaration.value);
                     else if (declaration.property == "font-family")
                         cv.AddFont(FirstFontFamily(declaration.value));
             }
@@ -301,15 +361,17 @@ void CExactReading::Walk(CXML& root, int n)
             frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
         }
     }
+    m_rootViewportWidth = frame.viewportWidth;
+    m_rootViewportHeight = frame.viewportHeight;
     frame.style = StyleOf(root, frame);
     if (frame.style.displayNone || frame.style.opacity <= 0.0)
         return;
     if (m_elementDone)
         m_elementDone(root);
-    cv.m_smoothStart = CPathGeometry::CSmoothStart::ByGrammar;
+    cv.m_pathGrammar = CPathGeometry::CPathGrammar::ByGrammar;
     VisitChildren(root, frame, 1, n);
     // The emitters' state goes back to what the default reading starts from.
-    cv.m_smoothStart = CPathGeometry::CSmoothStart::AsRead;
+    cv.m_pathGrammar = CPathGeometry::CPathGrammar::AsRead;
     cv.m_matrixDepth = 0;
     cv.m_groupTransformSeen = 0;
 }
@@ -420,16 +482,35 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
     if (href.empty() || href.front() != '#')
         return;
     const CXML* target = FindId(href.substr(1));
-    if (target == nullptr || m_openUses.size() >= kMaxOpenUses)
+    if (target == nullptr)
         return;
+    if (m_useCopies >= kMaxUseCopies)
+    {
+        // Said once: every use after the bound is left out for the same reason.
+        if (m_useCopies++ == kMaxUseCopies)
+            ReportUse(*target, href, "the drawing's uses make too many copies");
+        return;
+    }
+    ++m_useCopies;
+    if (m_openUses.size() >= kMaxOpenUses)
+    {
+        ReportUse(*target, href, "it is nested too deep in other uses");
+        return;
+    }
     // A use that reaches itself, through any chain or by standing inside what it names, is not
     // drawn.
     for (const CXML* open : m_openUses)
         if (open == target)
+        {
+            ReportUse(*target, href, "it contains itself");
             return;
+        }
     for (const CXML* above = &node; above != nullptr; above = above->m_pParent)
         if (above == target)
+        {
+            ReportUse(*target, href, "it contains itself");
             return;
+        }
     CFrame placed = frame;
     CMatrix move;
     move.e = Length(node, "x", frame, CLengthAxis::X);
@@ -462,6 +543,26 @@ void CExactReading::VisitUse(const CXML& node, const CFrame& frame, int depth)
         Visit(*target, placed, depth + 1, 0);
     }
     m_openUses.pop_back();
+}
+
+void CExactReading::ReportUse(const CXML& target, std::string_view href, const char* why)
+{
+    if (!m_notice || !m_reportedUses.insert(&target).second)
+        return;
+    std::string text = "The use of ";
+    // An id is the file's text: a very long one is cut, as the message is for reading.
+    constexpr std::size_t kLongestShown = 64;
+    std::size_t shown = std::min(href.size(), kLongestShown);
+    // Never half a character.
+    while (shown < href.size() && shown > 0 && (static_cast<unsigned char>(href[shown]) & 0xC0) == 0x80)
+        --shown;
+    text.append(href.substr(0, shown));
+    if (shown < href.size())
+        text += "...";
+    text += " is not drawn: ";
+    text += why;
+    text += '.';
+    m_notice(text);
 }
 
 CExactStyle CExactReading::StyleOf(const CXML& node, const CFrame& parent)
@@ -498,22 +599,119 @@ std::string CExactReading::LineTypeOf(const CFrame& frame) const
 void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
 {
     CConverter& cv = m_converter;
+    // The path reader takes arc flags as whole numbers; it is handed them one by one.
+    std::string spelled;
+    if (d.find_first_of("Aa") != std::string_view::npos)
+    {
+        spelled = SpellOutArcs(d);
+        d = spelled;
+    }
     HandOver(frame);
     const CExactStyle& style = frame.style;
     const std::string dash = style.dashArray.empty() ? std::string() : style.dashArray;
     if (style.FillDrawn() && cv.m_fillOption != 0)
         cv.FilledPathElement(std::string(), d);
     if (style.StrokeDrawn())
-        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+        cv.PathElement(std::string(), d, dash, std::string(), std::string());
     else if (style.FillDrawn() && cv.m_fillOption == 0)
     {
         // Without fill entities the shape is still shown, as its outline in the fill colour.
         const int savedAci = cv.m_strokeAci;
         cv.m_strokeAci = NearestAci(cv.m_fillRgb);
         cv.m_elementStrokeWidth = 0.0;
-        cv.PathElement(std::string(), d, dash, style.markerStart, style.markerEnd);
+        cv.PathElement(std::string(), d, dash, std::string(), std::string());
         cv.m_strokeAci = savedAci;
     }
+    DrawMarkers(d, frame);
+}
+
+namespace
+{
+
+// The id a marker property names: url(#id), with or without quotes; empty for anything else.
+std::string_view MarkerId(std::string_view reference)
+{
+    std::string_view t = orbelin::Trim(reference);
+    if (t.size() < 6 || t.substr(0, 4) != "url(" || t.back() != ')')
+        return {};
+    t = orbelin::Trim(t.substr(4, t.size() - 5));
+    if (t.size() >= 2 && (t.front() == '\'' || t.front() == '"') && t.back() == t.front())
+        t = orbelin::Trim(t.substr(1, t.size() - 2));
+    if (t.empty() || t.front() != '#')
+        return {};
+    return t.substr(1);
+}
+
+} // namespace
+
+void CExactReading::DrawMarkers(std::string_view d, const CFrame& frame)
+{
+    const CExactStyle& style = frame.style;
+    // A marker's own contents draw no markers: nested, they would multiply at every level.
+    if (!m_openMarkers.empty())
+        return;
+    if (style.markerStart.empty() && style.markerMid.empty() && style.markerEnd.empty())
+        return;
+    const std::vector<CMarkerVertex> vertices = PathVertices(d);
+    // Start, middle, end: the order browsers paint them in.
+    if (vertices.empty())
+        return;
+    DrawMarker(style.markerStart, vertices.front(), true, frame);
+    for (std::size_t i = 1; i + 1 < vertices.size(); ++i)
+        DrawMarker(style.markerMid, vertices[i], false, frame);
+    DrawMarker(style.markerEnd, vertices.back(), false, frame);
+}
+
+const CExactStyle& CExactReading::StyleInTree(const CXML& node)
+{
+    const auto found = m_treeStyles.find(&node);
+    if (found != m_treeStyles.end())
+        return found->second;
+    const CExactStyle parent = node.m_pParent != nullptr ? StyleInTree(*node.m_pParent) : CExactStyle();
+    CFrame above;
+    above.style = parent;
+    above.viewportWidth = m_rootViewportWidth;
+    above.viewportHeight = m_rootViewportHeight;
+    return m_treeStyles.emplace(&node, StyleOf(node, above)).first->second;
+}
+
+void CExactReading::DrawMarker(std::string_view reference, const CMarkerVertex& vertex, bool isStart,
+                               const CFrame& frame)
+{
+    const std::string_view id = MarkerId(reference);
+    if (id.empty())
+        return;
+    const CXML* marker = FindId(id);
+    if (marker == nullptr || ExactTag(*marker) != "marker" || marker->m_children.empty())
+        return;
+    if (m_openMarkers.size() >= kMaxOpenUses ||
+        std::find(m_openMarkers.begin(), m_openMarkers.end(), marker) != m_openMarkers.end())
+        return;
+    // The marker's lengths are read in the viewport of the path it marks.
+    CMarkerBox box;
+    box.width = Length(*marker, "markerWidth", frame, CLengthAxis::X, 3.0);
+    box.height = Length(*marker, "markerHeight", frame, CLengthAxis::Y, 3.0);
+    if (!(box.width > 0.0) || !(box.height > 0.0))
+        return;
+    box.refX = Length(*marker, "refX", frame, CLengthAxis::X);
+    box.refY = Length(*marker, "refY", frame, CLengthAxis::Y);
+    box.viewBox = Attribute(*marker, "viewBox");
+    box.preserveAspectRatio = Attribute(*marker, "preserveAspectRatio");
+    box.userSpaceUnits = orbelin::Trim(Attribute(*marker, "markerUnits")) == "userSpaceOnUse";
+    const double angle = MarkerAngle(ReadMarkerOrient(Attribute(*marker, "orient")), vertex, isStart);
+
+    CFrame inner;
+    inner.layer = frame.layer;
+    // The contents inherit from where the marker stands, not from the path.
+    inner.style = StyleInTree(*marker);
+    inner.ctm = Multiply(frame.ctm, MarkerMatrix(box, vertex, angle, frame.style.strokeWidth));
+    double viewBox[4] = {};
+    const bool hasBox = ParseViewBoxNumbers(box.viewBox, viewBox);
+    inner.viewportWidth = hasBox ? viewBox[2] : box.width;
+    inner.viewportHeight = hasBox ? viewBox[3] : box.height;
+    m_openMarkers.push_back(marker);
+    VisitChildren(*marker, inner, 1, 0);
+    m_openMarkers.pop_back();
 }
 
 void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFrame& frame)
@@ -534,17 +732,27 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "line")
     {
-        if (!frame.style.StrokeDrawn())
-            return;
-        // A LINE, as in the default reading: it has no width to carry the stroke's.
-        HandOver(frame);
-        double x1 = length("x1", CLengthAxis::X);
-        double y1 = length("y1", CLengthAxis::Y);
-        double x2 = length("x2", CLengthAxis::X);
-        double y2 = length("y2", CLengthAxis::Y);
-        ApplyMatrix(frame.ctm, x1, y1);
-        ApplyMatrix(frame.ctm, x2, y2);
-        m_converter.WriteLineEntity(x1, y1, x2, y2);
+        const double x1 = length("x1", CLengthAxis::X);
+        const double y1 = length("y1", CLengthAxis::Y);
+        const double x2 = length("x2", CLengthAxis::X);
+        const double y2 = length("y2", CLengthAxis::Y);
+        if (frame.style.StrokeDrawn())
+        {
+            // A LINE, as in the default reading: it has no width to carry the stroke's.
+            HandOver(frame);
+            double ax = x1, ay = y1, bx = x2, by = y2;
+            ApplyMatrix(frame.ctm, ax, ay);
+            ApplyMatrix(frame.ctm, bx, by);
+            m_converter.WriteLineEntity(ax, ay, bx, by);
+        }
+        if (!frame.style.markerStart.empty() || !frame.style.markerMid.empty() ||
+            !frame.style.markerEnd.empty())
+        {
+            std::string d;
+            AppendPoint(d, 'M', x1, y1);
+            AppendPoint(d, 'L', x2, y2);
+            DrawMarkers(d, frame);
+        }
     }
     else if (tag == "rect")
     {
@@ -562,44 +770,16 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
             ry = rx;
         rx = std::clamp(rx, 0.0, w / 2.0);
         ry = std::clamp(ry, 0.0, h / 2.0);
-        std::string d;
         if (rx > 0.0 && ry > 0.0)
         {
-            const auto arc = [&](double ex, double ey)
-            {
-                d += 'A';
-                AppendNumber(d, rx);
-                d += ',';
-                AppendNumber(d, ry);
-                d += " 0 0 1 ";
-                AppendNumber(d, ex);
-                d += ',';
-                AppendNumber(d, ey);
-            };
-            // Radii of half a side leave that side no straight part, and no empty edge.
-            const bool across = w > 2.0 * rx;
-            const bool down = h > 2.0 * ry;
-            AppendPoint(d, 'M', x + rx, y);
-            if (across)
-                AppendPoint(d, 'L', x + w - rx, y);
-            arc(x + w, y + ry);
-            if (down)
-                AppendPoint(d, 'L', x + w, y + h - ry);
-            arc(x + w - rx, y + h);
-            if (across)
-                AppendPoint(d, 'L', x + rx, y + h);
-            arc(x, y + h - ry);
-            if (down)
-                AppendPoint(d, 'L', x, y + ry);
-            arc(x + rx, y);
+            DrawRoundedRect(x, y, w, h, rx, ry, frame);
+            return;
         }
-        else
-        {
-            AppendPoint(d, 'M', x, y);
-            AppendPoint(d, 'L', x + w, y);
-            AppendPoint(d, 'L', x + w, y + h);
-            AppendPoint(d, 'L', x, y + h);
-        }
+        std::string d;
+        AppendPoint(d, 'M', x, y);
+        AppendPoint(d, 'L', x + w, y);
+        AppendPoint(d, 'L', x + w, y + h);
+        AppendPoint(d, 'L', x, y + h);
         d += 'Z';
         DrawPathData(d, frame);
     }
@@ -617,6 +797,93 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
         if (ry < 0.0)
             ry = rx;
         DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), rx, ry, frame);
+    }
+}
+
+void CExactReading::DrawRoundedRect(double x, double y, double w, double h, double rx, double ry,
+                                    const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    const CExactStyle& style = frame.style;
+    const bool fill = style.FillDrawn() && cv.m_fillOption != 0;
+    const bool stroke = style.StrokeDrawn() || (style.FillDrawn() && cv.m_fillOption == 0);
+    if (!fill && !stroke)
+        return;
+    HandOver(frame);
+    const CMatrix& m = frame.ctm;
+    constexpr double kHalfPi = kTwoPi / 4;
+    // Each side and the corner after it, clockwise on the screen from the top left: the side's ends,
+    // the corner's centre and its parameter range.
+    struct CSide
+    {
+        double fromX, fromY, toX, toY;
+        double centreX, centreY, a;
+    };
+    const CSide sides[4] = {
+        {x + rx, y, x + w - rx, y, x + w - rx, y + ry, -kHalfPi},
+        {x + w, y + ry, x + w, y + h - ry, x + w - rx, y + h - ry, 0.0},
+        {x + w - rx, y + h, x + rx, y + h, x + rx, y + h - ry, kHalfPi},
+        {x, y + h - ry, x, y + ry, x + rx, y + ry, 2 * kHalfPi},
+    };
+    CEllipseArcImage corners[4];
+    for (int i = 0; i < 4; ++i)
+        if (!EllipseArcImage(m, sides[i].centreX, sides[i].centreY, rx, ry, sides[i].a, sides[i].a + kHalfPi,
+                             corners[i]))
+            return;
+    const double docHeight = cv.m_docHeight;
+    if (fill)
+    {
+        // An elliptical edge runs anticlockwise from its start to its end, so the loop does too:
+        // against the sides' order unless the matrix mirrors the drawing.
+        const bool reversed = m.a * m.d - m.b * m.c > 0.0;
+        HatchLoop loop;
+        for (int k = 0; k < 4; ++k)
+        {
+            const int i = reversed ? 3 - k : k;
+            double fx = sides[i].fromX, fy = sides[i].fromY, tx = sides[i].toX, ty = sides[i].toY;
+            ApplyMatrix(m, fx, fy);
+            ApplyMatrix(m, tx, ty);
+            if (reversed)
+            {
+                std::swap(fx, tx);
+                std::swap(fy, ty);
+            }
+            // Radii of half a side leave that side no straight part, and no empty edge.
+            const bool side = fx != tx || fy != ty;
+            if (side && !reversed)
+                loop.push_back(HatchEdge::Line(fx, docHeight - fy, tx, docHeight - ty));
+            const CEllipseArcImage& c = corners[i];
+            double majorX = c.axisEndX - c.centreX;
+            double majorY = c.centreY - c.axisEndY;
+            double ratio = c.ratio;
+            double start = c.start;
+            double end = c.end;
+            if (!CConverter::NormalizeEllipseArc(majorX, majorY, ratio, start, end))
+                return;
+            loop.push_back(
+                HatchEdge::EllipseArc(c.centreX, docHeight - c.centreY, majorX, majorY, ratio, start, end));
+            if (side && reversed)
+                loop.push_back(HatchEdge::Line(fx, docHeight - fy, tx, docHeight - ty));
+        }
+        cv.WriteSolidHatch({loop}, cv.FillStyle());
+    }
+    if (stroke)
+    {
+        const int savedAci = cv.m_strokeAci;
+        if (!style.StrokeDrawn())
+            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        // Lines and elliptical arcs, as the default reading writes a rounded outline.
+        for (int i = 0; i < 4; ++i)
+        {
+            double fx = sides[i].fromX, fy = sides[i].fromY, tx = sides[i].toX, ty = sides[i].toY;
+            ApplyMatrix(m, fx, fy);
+            ApplyMatrix(m, tx, ty);
+            if (fx != tx || fy != ty)
+                cv.WriteLineEntity(fx, fy, tx, ty);
+            const CEllipseArcImage& c = corners[i];
+            cv.WriteEllipseEntity(c.centreX, c.centreY, c.axisEndX, c.axisEndY, c.ratio, c.start, c.end);
+        }
+        cv.m_strokeAci = savedAci;
     }
 }
 

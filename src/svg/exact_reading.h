@@ -7,19 +7,21 @@
 
 #include "geometry/transform.h"
 #include "svg/exact_css.h"
+#include "svg/exact_markers.h"
 #include "svg/exact_style.h"
 #include "svg/reading.h"
 
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CExactReading final : public CSvgReading
 {
   public:
     CExactReading(CConverter& converter, CElementWalker::ProgressSink progress,
-                  CElementWalker::ElementSink elementDone);
+                  CElementWalker::ElementSink elementDone, NoticeSink notice = {});
     void Prepare(const CXML& root, std::string_view fileText) override;
     void Walk(CXML& root, int n) override;
 
@@ -37,8 +39,17 @@ class CExactReading final : public CSvgReading
     void Visit(const CXML& node, const CFrame& parent, int depth, int n);
     void VisitChildren(const CXML& node, const CFrame& frame, int depth, int n);
     void VisitUse(const CXML& node, const CFrame& frame, int depth);
+    // Tells the user once that the use of target is not drawn, and why.
+    void ReportUse(const CXML& target, std::string_view href, const char* why);
     void DrawShape(const CXML& node, std::string_view tag, const CFrame& frame);
     void DrawPathData(std::string_view d, const CFrame& frame);
+    // The markers the frame's style names, on the vertices of d (in the frame's user space).
+    void DrawMarkers(std::string_view d, const CFrame& frame);
+    void DrawMarker(std::string_view reference, const CMarkerVertex& vertex, bool isStart,
+                    const CFrame& frame);
+    // The computed style of a node from the root down, as markers inherit from where they stand.
+    const CExactStyle& StyleInTree(const CXML& node);
+    void DrawRoundedRect(double x, double y, double w, double h, double rx, double ry, const CFrame& frame);
     void DrawEllipse(double cx, double cy, double rx, double ry, const CFrame& frame);
     void DrawText(const CXML& node, std::string_view tag, const CFrame& frame);
     // The node's computed style under parent.
@@ -53,11 +64,20 @@ class CExactReading final : public CSvgReading
     CConverter& m_converter;
     CElementWalker::ProgressSink m_progress;
     CElementWalker::ElementSink m_elementDone;
+    NoticeSink m_notice;
+    // The use targets already reported as not drawn: one notice each, however often they are used.
+    std::unordered_set<const CXML*> m_reportedUses;
+    std::size_t m_useCopies = 0;
     CStyleSheet m_sheet;
     CStyleEnvironment m_environment;
     std::unordered_map<std::string_view, const CXML*> m_ids;
     // The elements the open use elements name, outermost first.
     std::vector<const CXML*> m_openUses;
+    // The markers whose contents are being drawn, so that a marker never draws itself again.
+    std::vector<const CXML*> m_openMarkers;
+    std::unordered_map<const CXML*, CExactStyle> m_treeStyles;
+    double m_rootViewportWidth = 0.0;
+    double m_rootViewportHeight = 0.0;
     // Where the next text run starts when it names no x or y, in the text's user units.
     double m_penX = 0.0;
     double m_penY = 0.0;

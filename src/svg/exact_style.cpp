@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 
 namespace
@@ -28,16 +29,19 @@ enum Property
     kFontWeight,
     kFontStyle,
     kTextAnchor,
-    kMarkerStart,
-    kMarkerEnd,
+    // The shorthand before the properties it sets, so that theirs win wherever both are given.
     kMarker,
+    kMarkerStart,
+    kMarkerMid,
+    kMarkerEnd,
     kPropertyCount
 };
 
 const std::array<std::string_view, kPropertyCount> kNames = {
-    "font-size",    "color",          "fill",       "stroke",  "stroke-width", "stroke-dasharray",
-    "fill-opacity", "stroke-opacity", "opacity",    "display", "visibility",   "font-family",
-    "font-weight",  "font-style",     "text-anchor", "marker-start", "marker-end", "marker"};
+    "font-size",    "color",          "fill",         "stroke",      "stroke-width", "stroke-dasharray",
+    "fill-opacity", "stroke-opacity", "opacity",      "display",     "visibility",   "font-family",
+    "font-weight",  "font-style",     "text-anchor",  "marker",      "marker-start", "marker-mid",
+    "marker-end"};
 
 int PropertyOf(std::string_view name)
 {
@@ -60,28 +64,6 @@ std::optional<double> ReadOpacity(std::string_view text)
     return std::clamp(value, 0.0, 1.0);
 }
 
-// "none", or the dash lengths as written when they are all lengths and not all zero.
-std::string ReadDashArray(std::string_view text)
-{
-    const std::string_view t = orbelin::Trim(text);
-    if (t == "none")
-        return std::string();
-    std::string_view rest = t;
-    double value = 0.0;
-    double sum = 0.0;
-    while (ReadSvgNumber(rest, value))
-    {
-        if (value < 0.0)
-            return std::string();
-        sum += value;
-        std::size_t i = 0;
-        while (i < rest.size() && ((rest[i] >= 'a' && rest[i] <= 'z') || rest[i] == '%'))
-            ++i;
-        rest.remove_prefix(i);
-    }
-    return sum > 0.0 ? std::string(t) : std::string();
-}
-
 void ApplyMarker(std::string& slot, std::string_view value, const std::string& inherited)
 {
     const std::string_view t = orbelin::Trim(value);
@@ -94,6 +76,53 @@ void ApplyMarker(std::string& slot, std::string_view value, const std::string& i
 }
 
 } // namespace
+
+std::string ExactDashArray(std::string_view text, const CLengthContext& context)
+{
+    std::string_view rest = orbelin::Trim(text);
+    if (rest == "none")
+        return std::string();
+    std::vector<double> lengths;
+    double sum = 0.0;
+    while (!rest.empty())
+    {
+        // One length a piece, between blanks or commas.
+        std::size_t end = 0;
+        while (end < rest.size() && rest[end] != ',' && !orbelin::IsSpace(rest[end]))
+            ++end;
+        if (end == 0)
+            return std::string(); // an empty piece: two commas in a row
+        const auto length = ResolveLength(rest.substr(0, end), context, CLengthAxis::Other);
+        if (!length || !(*length >= 0.0) || !std::isfinite(*length))
+            return std::string();
+        lengths.push_back(*length);
+        sum += *length;
+        rest.remove_prefix(end);
+        rest = orbelin::Trim(rest);
+        if (!rest.empty() && rest.front() == ',')
+        {
+            rest = orbelin::Trim(rest.substr(1));
+            if (rest.empty())
+                return std::string();
+        }
+    }
+    if (!(sum > 0.0) || !std::isfinite(sum))
+        return std::string();
+    // An odd list is repeated to make it even: "5" is five on, five off.
+    const std::size_t count = lengths.size();
+    if (count % 2 != 0)
+        lengths.insert(lengths.end(), lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(count));
+    std::string pattern;
+    for (const double length : lengths)
+    {
+        if (!pattern.empty())
+            pattern += ' ';
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, length);
+        pattern.append(buffer, result.ptr);
+    }
+    return pattern;
+}
 
 std::optional<double> ResolveFontSize(std::string_view text, double parentSize)
 {
@@ -229,7 +258,7 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
                 style.strokeWidth = *width;
             break;
         case kStrokeDasharray:
-            style.dashArray = ReadDashArray(v);
+            style.dashArray = ExactDashArray(v, lengths);
             break;
         case kFillOpacity:
             if (const auto o = ReadOpacity(v))
@@ -269,7 +298,11 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
             break;
         case kMarker:
             ApplyMarker(style.markerStart, v, parent.markerStart);
+            ApplyMarker(style.markerMid, v, parent.markerMid);
             ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            break;
+        case kMarkerMid:
+            ApplyMarker(style.markerMid, v, parent.markerMid);
             break;
         case kMarkerStart:
             ApplyMarker(style.markerStart, v, parent.markerStart);

@@ -23,7 +23,7 @@ struct CExactStyle
     CPaint fill{true, 0};
     CPaint stroke;
     double strokeWidth = 1.0;
-    std::string dashArray; // empty: solid
+    std::string dashArray; // as ExactDashArray gives it; empty: solid
     double fillOpacity = 1.0;
     double strokeOpacity = 1.0;
     bool hidden = false;
@@ -35,6 +35,7 @@ struct CExactStyle
     int color = 0;
     CTextAnchor textAnchor = CTextAnchor::Start;
     std::string markerStart;
+    std::string markerMid;
     std::string markerEnd;
     // Not inherited.
     bool displayNone = false;
@@ -57,6 +58,11 @@ struct CStyleEnvironment
 // The element's style, from its parent's computed style.
 CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent,
                          const CStyleEnvironment& environment);
+
+// A stroke-dasharray as the line-type pattern the DXF side reads: its lengths in user units between
+// single blanks, an odd list repeated to make it even; empty (a solid stroke) for "none", a list
+// that is not all lengths, a negative length or a sum of 0.
+std::string ExactDashArray(std::string_view text, const CLengthContext& context);
 
 // A font size (length, em, %, the absolute and relative keywords) against the parent's size;
 // nothing for a text that is none of them.

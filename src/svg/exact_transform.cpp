@@ -131,6 +131,35 @@ bool ParseViewBoxNumbers(std::string_view text, double values[4])
     return values[2] > 0.0 && values[3] > 0.0;
 }
 
+bool EllipseArcImage(const CMatrix& m, double cx, double cy, double rx, double ry, double a, double b,
+                     CEllipseArcImage& out)
+{
+    // The images of the two semi-axes are conjugate diameters; the parameter t0 turns them into the
+    // perpendicular pair, the image's own axes.
+    const double ux = m.a * rx, uy = m.b * rx;
+    const double vx = m.c * ry, vy = m.d * ry;
+    const double t0 = 0.5 * std::atan2(2.0 * (ux * vx + uy * vy), (ux * ux + uy * uy) - (vx * vx + vy * vy));
+    const double c = std::cos(t0), s = std::sin(t0);
+    const double majorX = ux * c + vx * s, majorY = uy * c + vy * s;
+    const double minorX = -ux * s + vx * c, minorY = -uy * s + vy * c;
+    const double major = std::hypot(majorX, majorY);
+    const double minor = std::hypot(minorX, minorY);
+    if (!(major > 0.0) || !(minor > 0.0) || !std::isfinite(major) || !std::isfinite(minor))
+        return false;
+    out.centreX = cx;
+    out.centreY = cy;
+    ApplyMatrix(m, out.centreX, out.centreY);
+    out.axisEndX = out.centreX + majorX;
+    out.axisEndY = out.centreY + majorY;
+    // After the y flip the minor axis runs a quarter turn anticlockwise of the major one, or the
+    // other way: then the curve is the mirror image, which a negative ratio stands for.
+    const bool mirrored = minorX * majorY - minorY * majorX < 0.0;
+    out.ratio = (mirrored ? -minor : minor) / major;
+    out.start = a - t0;
+    out.end = b - t0;
+    return true;
+}
+
 CMatrix ViewportMatrix(std::string_view viewBox, std::string_view preserveAspectRatio, double x, double y,
                        double width, double height)
 {

@@ -6,6 +6,8 @@
 
 #include "svg/walker.h"
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 class CXML;
@@ -14,6 +16,8 @@ class CSvgReading
 {
   public:
     virtual ~CSvgReading() = default;
+    // Receives what the user should know of a conversion that still succeeds (a part not drawn).
+    using NoticeSink = std::function<void(const std::string& text)>;
     // Runs before the document frame is written: whatever the tables must hold (line types, text
     // styles) that the reading finds beyond the raw-text scan. fileText is the whole input, for what
     // the tolerant tree does not keep.

@@ -25,9 +25,11 @@ class CDefaultReading final : public CSvgReading
 
 std::unique_ptr<CSvgReading> MakeSvgReading(bool exact, CConverter& converter,
                                             CElementWalker::ProgressSink progress,
-                                            CElementWalker::ElementSink elementDone)
+                                            CElementWalker::ElementSink elementDone,
+                                            CSvgReading::NoticeSink notice)
 {
     if (exact)
-        return std::make_unique<CExactReading>(converter, std::move(progress), std::move(elementDone));
+        return std::make_unique<CExactReading>(converter, std::move(progress), std::move(elementDone),
+                                               std::move(notice));
     return std::make_unique<CDefaultReading>(converter, std::move(progress), std::move(elementDone));
 }

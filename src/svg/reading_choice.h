@@ -10,4 +10,5 @@ class CConverter;
 // The exact reading when exact is set, else the default one; both write through converter.
 std::unique_ptr<CSvgReading> MakeSvgReading(bool exact, CConverter& converter,
                                             CElementWalker::ProgressSink progress,
-                                            CElementWalker::ElementSink elementDone);
+                                            CElementWalker::ElementSink elementDone,
+                                            CSvgReading::NoticeSink notice = {});

@@ -1,0 +1,478 @@
+#include "svg/exact_markers.h"
+
+#include "geometry/flatten.h"
+#include "platform/text.h"
+#include "svg/exact_length.h"
+#include "svg/exact_transform.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool IsCommandLetter(char c)
+{
+    switch (c)
+    {
+    case 'M':
+    case 'm':
+    case 'L':
+    case 'l':
+    case 'H':
+    case 'h':
+    case 'V':
+    case 'v':
+    case 'C':
+    case 'c':
+    case 'S':
+    case 's':
+    case 'Q':
+    case 'q':
+    case 'T':
+    case 't':
+    case 'A':
+    case 'a':
+    case 'Z':
+    case 'z':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A flag is one character of its own: "a5 5 0 1150 50" holds the flags 1 and 1.
+bool ReadFlag(std::string_view& rest, bool& flag)
+{
+    std::size_t i = 0;
+    while (i < rest.size() && IsBlank(rest[i]))
+        ++i;
+    if (i < rest.size() && rest[i] == ',')
+        for (++i; i < rest.size() && IsBlank(rest[i]);)
+            ++i;
+    if (i >= rest.size() || (rest[i] != '0' && rest[i] != '1'))
+        return false;
+    flag = rest[i] == '1';
+    rest.remove_prefix(i + 1);
+    return true;
+}
+
+bool ReadNumbers(std::string_view& rest, double* values, int count)
+{
+    std::string_view probe = rest;
+    for (int i = 0; i < count; ++i)
+        if (!ReadSvgNumber(probe, values[i]))
+            return false;
+    rest = probe;
+    return true;
+}
+
+// The vertices as the path's segments arrive, with the directions they bring.
+class CVertexCollector
+{
+  public:
+    explicit CVertexCollector(std::vector<CMarkerVertex>& out) : m_out(out) {}
+
+    void MoveTo(double x, double y)
+    {
+        CMarkerVertex v;
+        v.x = x;
+        v.y = y;
+        m_out.push_back(v);
+        m_subpathFirst = m_out.size() - 1;
+        m_x = m_startX = x;
+        m_y = m_startY = y;
+        m_hasDirection = false;
+    }
+
+    // A segment to (x, y) leaving along (sx, sy) and arriving along (ex, ey); a zero tangent takes
+    // the chord, and a segment of no length the direction the path already had.
+    void SegmentTo(double x, double y, double sx, double sy, double ex, double ey)
+    {
+        const double chordX = x - m_x;
+        const double chordY = y - m_y;
+        double leaving = 0.0;
+        double arriving = 0.0;
+        const bool has =
+            Direction(sx, sy, chordX, chordY, leaving) && Direction(ex, ey, chordX, chordY, arriving);
+        CMarkerVertex& from = m_out.back();
+        if (has)
+        {
+            from.outAngle = leaving;
+            from.hasOut = true;
+        }
+        CMarkerVertex v;
+        v.x = x;
+        v.y = y;
+        v.inAngle = arriving;
+        v.hasIn = has;
+        m_out.push_back(v);
+        if (has)
+        {
+            m_direction = arriving;
+            m_hasDirection = true;
+        }
+        m_x = x;
+        m_y = y;
+    }
+
+    void LineTo(double x, double y) { SegmentTo(x, y, 0.0, 0.0, 0.0, 0.0); }
+
+    // The closing segment back to the subpath's start; that start then has the closing direction
+    // coming in, and the closing vertex the first segment's going out.
+    void Close()
+    {
+        const std::size_t first = m_subpathFirst;
+        LineTo(m_startX, m_startY);
+        CMarkerVertex& closing = m_out.back();
+        CMarkerVertex& start = m_out[first];
+        start.inAngle = closing.inAngle;
+        start.hasIn = closing.hasIn;
+        closing.outAngle = start.outAngle;
+        closing.hasOut = start.hasOut;
+        // A segment after the closepath starts a new subpath at the same point.
+        m_subpathFirst = m_out.size() - 1;
+    }
+
+    double X() const { return m_x; }
+    double Y() const { return m_y; }
+
+  private:
+    bool Direction(double dx, double dy, double chordX, double chordY, double& angle) const
+    {
+        if (dx != 0.0 || dy != 0.0)
+            angle = std::atan2(dy, dx);
+        else if (chordX != 0.0 || chordY != 0.0)
+            angle = std::atan2(chordY, chordX);
+        else if (m_hasDirection)
+            angle = m_direction;
+        else
+            return false;
+        return true;
+    }
+
+    std::vector<CMarkerVertex>& m_out;
+    std::size_t m_subpathFirst = 0;
+    double m_x = 0.0, m_y = 0.0;
+    double m_startX = 0.0, m_startY = 0.0;
+    double m_direction = 0.0;
+    bool m_hasDirection = false;
+};
+
+} // namespace
+
+std::vector<CMarkerVertex> PathVertices(std::string_view d)
+{
+    std::vector<CMarkerVertex> out;
+    CVertexCollector path(out);
+    std::string_view rest = d;
+    char command = 0;
+    // The second control point of the last cubic step and the control point of the last quadratic
+    // one, for the smooth steps after them.
+    char lastKind = 0;
+    double controlX = 0.0;
+    double controlY = 0.0;
+    for (;;)
+    {
+        while (!rest.empty() && IsBlank(rest.front()))
+            rest.remove_prefix(1);
+        if (rest.empty())
+            break;
+        if (IsCommandLetter(rest.front()))
+        {
+            command = rest.front();
+            rest.remove_prefix(1);
+            if (out.empty() && command != 'M' && command != 'm')
+                break;
+            if (command == 'Z' || command == 'z')
+            {
+                path.Close();
+                lastKind = 0;
+                continue;
+            }
+        }
+        else if (command == 0 || command == 'Z' || command == 'z')
+        {
+            break;
+        }
+        const bool relative = command >= 'a';
+        const double ox = relative ? path.X() : 0.0;
+        const double oy = relative ? path.Y() : 0.0;
+        const double px = path.X();
+        const double py = path.Y();
+        double v[7] = {};
+        char kind = 0;
+        switch (command)
+        {
+        case 'M':
+        case 'm':
+            if (!ReadNumbers(rest, v, 2))
+                return out;
+            path.MoveTo(v[0] + (out.empty() ? 0.0 : ox), v[1] + (out.empty() ? 0.0 : oy));
+            // Further pairs are lines.
+            command = relative ? 'l' : 'L';
+            break;
+        case 'L':
+        case 'l':
+            if (!ReadNumbers(rest, v, 2))
+                return out;
+            path.LineTo(v[0] + ox, v[1] + oy);
+            break;
+        case 'H':
+        case 'h':
+            if (!ReadNumbers(rest, v, 1))
+                return out;
+            path.LineTo(v[0] + ox, py);
+            break;
+        case 'V':
+        case 'v':
+            if (!ReadNumbers(rest, v, 1))
+                return out;
+            path.LineTo(px, v[0] + oy);
+            break;
+        case 'C':
+        case 'c':
+        case 'S':
+        case 's':
+        {
+            const bool full = command == 'C' || command == 'c';
+            if (!ReadNumbers(rest, v, full ? 6 : 4))
+                return out;
+            double x1 = px;
+            double y1 = py;
+            int i = 0;
+            if (full)
+            {
+                x1 = v[0] + ox;
+                y1 = v[1] + oy;
+                i = 2;
+            }
+            else if (lastKind == 'C')
+            {
+                x1 = 2.0 * px - controlX;
+                y1 = 2.0 * py - controlY;
+            }
+            const double x2 = v[i] + ox, y2 = v[i + 1] + oy;
+            const double x3 = v[i + 2] + ox, y3 = v[i + 3] + oy;
+            double sx = x1 - px, sy = y1 - py;
+            if (sx == 0.0 && sy == 0.0)
+                sx = x2 - px, sy = y2 - py;
+            double ex = x3 - x2, ey = y3 - y2;
+            if (ex == 0.0 && ey == 0.0)
+                ex = x3 - x1, ey = y3 - y1;
+            path.SegmentTo(x3, y3, sx, sy, ex, ey);
+            controlX = x2;
+            controlY = y2;
+            kind = 'C';
+            break;
+        }
+        case 'Q':
+        case 'q':
+        case 'T':
+        case 't':
+        {
+            const bool full = command == 'Q' || command == 'q';
+            if (!ReadNumbers(rest, v, full ? 4 : 2))
+                return out;
+            double x1 = px;
+            double y1 = py;
+            int i = 0;
+            if (full)
+            {
+                x1 = v[0] + ox;
+                y1 = v[1] + oy;
+                i = 2;
+            }
+            else if (lastKind == 'Q')
+            {
+                x1 = 2.0 * px - controlX;
+                y1 = 2.0 * py - controlY;
+            }
+            const double x2 = v[i] + ox, y2 = v[i + 1] + oy;
+            path.SegmentTo(x2, y2, x1 - px, y1 - py, x2 - x1, y2 - y1);
+            controlX = x1;
+            controlY = y1;
+            kind = 'Q';
+            break;
+        }
+        case 'A':
+        case 'a':
+        {
+            bool largeArc = false;
+            bool sweep = false;
+            std::string_view probe = rest;
+            // Radii are non-negative numbers: a sign is an error of the path, not a mirror.
+            if (!ReadNumbers(probe, v, 3) || v[0] < 0.0 || v[1] < 0.0 || !ReadFlag(probe, largeArc) ||
+                !ReadFlag(probe, sweep) || !ReadNumbers(probe, v + 3, 2))
+                return out;
+            rest = probe;
+            ArcEndpoints arc;
+            arc.rx = v[0];
+            arc.ry = v[1];
+            arc.rotation = v[2];
+            arc.largeArc = largeArc ? 1 : 0;
+            arc.sweep = sweep ? 1 : 0;
+            arc.x = v[3] + ox;
+            arc.y = v[4] + oy;
+            ArcCenterForm centre;
+            if (ArcCenter(px, py, arc, centre) != 0)
+            {
+                path.LineTo(arc.x, arc.y);
+                break;
+            }
+            // The tangent of (rx cos t, ry sin t) turned by the rotation, along the sweep.
+            const double phi = arc.rotation * kPi / 180.0;
+            const double sign = centre.deltaTheta < 0.0 ? -1.0 : 1.0;
+            const auto tangent = [&](double degrees, double& tx, double& ty)
+            {
+                const double t = degrees * kPi / 180.0;
+                const double ux = -centre.rx * std::sin(t) * sign;
+                const double uy = centre.ry * std::cos(t) * sign;
+                tx = ux * std::cos(phi) - uy * std::sin(phi);
+                ty = ux * std::sin(phi) + uy * std::cos(phi);
+            };
+            double sx = 0.0, sy = 0.0, ex = 0.0, ey = 0.0;
+            tangent(centre.theta1, sx, sy);
+            tangent(centre.theta1 + centre.deltaTheta, ex, ey);
+            path.SegmentTo(arc.x, arc.y, sx, sy, ex, ey);
+            break;
+        }
+        default:
+            return out;
+        }
+        lastKind = kind;
+    }
+    return out;
+}
+
+std::string SpellOutArcs(std::string_view d)
+{
+    if (d.find_first_of("Aa") == std::string_view::npos)
+        return std::string(d);
+    std::string out;
+    out.reserve(d.size() + 16);
+    const auto number = [&out](double value)
+    {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        out += ' ';
+        out.append(buffer, result.ptr);
+    };
+    std::size_t i = 0;
+    while (i < d.size())
+    {
+        const char c = d[i++];
+        out += c;
+        if (c != 'A' && c != 'a')
+            continue;
+        std::string_view rest = d.substr(i);
+        for (;;)
+        {
+            std::string_view probe = rest;
+            double v[5] = {};
+            bool largeArc = false;
+            bool sweep = false;
+            if (!ReadNumbers(probe, v, 3) || !ReadFlag(probe, largeArc) || !ReadFlag(probe, sweep) ||
+                !ReadNumbers(probe, v + 3, 2))
+                break;
+            for (int k = 0; k < 3; ++k)
+                number(v[k]);
+            out += largeArc ? " 1" : " 0";
+            out += sweep ? " 1" : " 0";
+            number(v[3]);
+            number(v[4]);
+            rest = probe;
+        }
+        // What follows the last whole step must be the next command; anything else is an error of
+        // the data, which ends there.
+        std::size_t next = 0;
+        while (next < rest.size() && IsBlank(rest[next]))
+            ++next;
+        if (next < rest.size() && !IsCommandLetter(rest[next]))
+            return out;
+        i = d.size() - rest.size();
+    }
+    return out;
+}
+
+CMarkerOrient ReadMarkerOrient(std::string_view text)
+{
+    CMarkerOrient orient;
+    const std::string_view t = orbelin::Trim(text);
+    if (t == "auto")
+    {
+        orient.kind = CMarkerOrient::Kind::Auto;
+        return orient;
+    }
+    if (t == "auto-start-reverse")
+    {
+        orient.kind = CMarkerOrient::Kind::AutoStartReverse;
+        return orient;
+    }
+    std::string_view rest = t;
+    double value = 0.0;
+    if (!ReadSvgNumber(rest, value))
+        return orient;
+    const std::string_view unit = orbelin::Trim(rest);
+    double perUnit = 0.0;
+    if (unit.empty() || unit == "deg")
+        perUnit = kPi / 180.0;
+    else if (unit == "rad")
+        perUnit = 1.0;
+    else if (unit == "grad")
+        perUnit = kPi / 200.0;
+    else if (unit == "turn")
+        perUnit = 2.0 * kPi;
+    orient.angle = std::isfinite(value * perUnit) ? value * perUnit : 0.0;
+    return orient;
+}
+
+double MarkerAngle(const CMarkerOrient& orient, const CMarkerVertex& v, bool isStart)
+{
+    if (orient.kind == CMarkerOrient::Kind::Fixed)
+        return orient.angle;
+    double angle = 0.0;
+    if (v.hasIn && v.hasOut)
+    {
+        const double x = std::cos(v.inAngle) + std::cos(v.outAngle);
+        const double y = std::sin(v.inAngle) + std::sin(v.outAngle);
+        // A path that turns straight back has no bisector: the marker follows the way in.
+        angle = std::hypot(x, y) > 1e-12 ? std::atan2(y, x) : v.inAngle;
+    }
+    else if (v.hasIn)
+        angle = v.inAngle;
+    else if (v.hasOut)
+        angle = v.outAngle;
+    if (isStart && orient.kind == CMarkerOrient::Kind::AutoStartReverse)
+        angle += kPi;
+    return angle;
+}
+
+CMatrix MarkerMatrix(const CMarkerBox& box, const CMarkerVertex& v, double angle, double strokeWidth)
+{
+    const CMatrix fit = ViewportMatrix(box.viewBox, box.preserveAspectRatio, 0.0, 0.0, box.width, box.height);
+    double refX = box.refX;
+    double refY = box.refY;
+    ApplyMatrix(fit, refX, refY);
+    const double scale = box.userSpaceUnits ? 1.0 : strokeWidth;
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    CMatrix place;
+    place.a = c * scale;
+    place.b = s * scale;
+    place.c = -s * scale;
+    place.d = c * scale;
+    place.e = v.x;
+    place.f = v.y;
+    CMatrix unref;
+    unref.e = -refX;
+    unref.f = -refY;
+    return Multiply(place, Multiply(unref, fit));
+}
