@@ -38,6 +38,10 @@ const char* const kUsage =
     "                     user unit is a CSS pixel (1/96 in) unless its width and height in mm, cm,\n"
     "                     in, pt or pc size its viewBox; px is declared unitless (DXF has no pixel\n"
     "                     unit); none (the default) writes user units without a unit\n"
+    "  --curves=HOW       flatten (the default) writes curves as polylines of many points; native\n"
+    "                     writes Bezier curves as SPLINEs, circular arcs as polyline bulges and\n"
+    "                     elliptical arcs as ELLIPSE arcs, in fills too; a SPLINE or ELLIPSE has no\n"
+    "                     width, so a stroke width on such a curve is kept by a polyline of points\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -57,6 +61,7 @@ struct Options
     bool fill = true;
     bool exact = false;
     OutputUnits units = OutputUnits::None;
+    CurveOutput curves = CurveOutput::Flatten;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -235,6 +240,7 @@ ConversionResult ConvertOne(const Job& job, const Options& options, const Progre
     request.fillOption = options.fill;
     request.exactSvg = options.exact;
     request.units = options.units;
+    request.curves = options.curves;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -271,8 +277,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         std::string value;
         const bool takesValue = arg == "--output-dir" || arg == "--jobs" || arg == "--units" ||
-                                arg.rfind("--output-dir=", 0) == 0 || arg.rfind("--jobs=", 0) == 0 ||
-                                arg.rfind("--units=", 0) == 0;
+                                arg == "--curves" || arg.rfind("--output-dir=", 0) == 0 ||
+                                arg.rfind("--jobs=", 0) == 0 || arg.rfind("--units=", 0) == 0 ||
+                                arg.rfind("--curves=", 0) == 0;
         std::string name = arg;
         if (takesValue)
         {
@@ -315,6 +322,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         else if (name == "--jobs" && ParseJobs(value, options.jobs))
             continue;
         else if (name == "--units" && ParseOutputUnits(value, options.units))
+            continue;
+        else if (name == "--curves" && ParseCurveOutput(value, options.curves))
             continue;
         else if (name == "--")
             optionsEnded = true;

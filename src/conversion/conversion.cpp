@@ -1,5 +1,6 @@
 #include "conversion/conversion.h"
 
+#include "geometry/curve_writing.h"
 #include "platform/arena.h"
 #include "platform/output_target.h"
 #include "platform/paths.h"
@@ -139,7 +140,29 @@ constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None
                                                               {OutputUnits::Inches, "in"},
                                                               {OutputUnits::Pixels, "px"}};
 
+constexpr std::pair<CurveOutput, const char*> kCurveNames[] = {{CurveOutput::Flatten, "flatten"},
+                                                               {CurveOutput::Native, "native"}};
+
 } // namespace
+
+bool ParseCurveOutput(std::string_view text, CurveOutput& curves)
+{
+    for (const auto& [value, name] : kCurveNames)
+        if (orbelin::EqualsNoCase(text, name))
+        {
+            curves = value;
+            return true;
+        }
+    return false;
+}
+
+const char* CurveOutputName(CurveOutput curves)
+{
+    for (const auto& [value, name] : kCurveNames)
+        if (value == curves)
+            return name;
+    return "flatten";
+}
 
 bool ParseOutputUnits(std::string_view text, OutputUnits& units)
 {
@@ -193,6 +216,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     CConverter converter;
     converter.m_fillOption = request.fillOption ? 1 : 0;
     converter.ResetConversion();
+    // Chosen once: every path of both readings is written through it.
+    converter.m_curveWriting = request.curves == CurveOutput::Native ? &NativeCurves() : &FlattenedCurves();
 
     // A folder opens like a file on some systems and then reports a nonsense length.
     std::error_code ec;

@@ -1,0 +1,28 @@
+// How the curves of path data are written, chosen once at the start of a conversion: flattened
+// into the points of polylines (the default), or as the curves they are (splines, bulges, elliptical
+// arcs). Both readings of a drawing hand their paths to the same choice.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class CPathGeometry;
+
+class CCurveWriting
+{
+  public:
+    // A stroked path; line type and markers are set on the geometry already.
+    virtual void StrokePath(CPathGeometry& geometry, const std::string& transform,
+                            std::string_view d) const = 0;
+    // A filled path: its subpaths with an area as the boundary loops of one solid hatch.
+    virtual void FillPath(CPathGeometry& geometry, const std::string& transform,
+                          std::string_view d) const = 0;
+
+  protected:
+    ~CCurveWriting() = default;
+};
+
+// Curves as the points of polylines, as the drawing has always been written.
+const CCurveWriting& FlattenedCurves();
+// Curves as splines, polyline bulges and elliptical arcs.
+const CCurveWriting& NativeCurves();
