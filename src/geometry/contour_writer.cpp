@@ -7,15 +7,23 @@
 #include "geometry/path_geometry.h"
 #include "geometry/transform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace
 {
 
+constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
-// An elliptical arc given points for a width takes as many steps as the flattener gives an arc.
+// A marker turns along an elliptical arc towards its point this share of the sweep in, as it
+// would towards the first of the flattener's twenty steps.
 constexpr int kEllipseSteps = 20;
+// How far the arcs that carry a width on a curve may stray from it: a quarter of the flattener's
+// distance (1/sqrt(60) user units), as arcs follow a curve far more closely than chords.
+constexpr double kArcTolerance = 0.032;
+// Deeper splitting than this ends with the arc as it is; finite curves never need it.
+constexpr int kMaxArcDepth = 12;
 
 using Kind = CContourSegment::Kind;
 
@@ -66,42 +74,158 @@ void BulgeCircle(const CContourPoint& from, const CContourPoint& to, double bulg
     radius = std::hypot(from.x - centre.x, from.y - centre.y);
 }
 
-// The points of a curve that must go as points (a width on it), after `from`, onto vertices; the
-// curve's own end last, so that what follows meets it on the same numbers.
-void AppendCurvePoints(const CContourPoint& from, const CContourSegment& s, double width,
-                       std::vector<DxfVertex>& vertices)
+// The point of a curve at t in [0, 1].
+CContourPoint CurvePoint(const CContourPoint& from, const CContourSegment& s, double t)
 {
-    CPointList points;
-    if (s.kind == Kind::Cubic)
-        FlattenCubic(from.x, from.y, s.c1.x, s.c1.y, s.c2.x, s.c2.y, s.end.x, s.end.y, points);
-    else if (s.kind == Kind::Quadratic)
-        FlattenQuadratic(from.x, from.y, s.c1.x, s.c1.y, s.end.x, s.end.y, points);
-    else
-        for (int i = 1; i < kEllipseSteps; ++i)
-        {
-            const CContourPoint p = EllipsePoint(s, s.start + s.sweep * i / kEllipseSteps);
-            CPointData point;
-            point.x = p.x;
-            point.y = p.y;
-            points.push_back(point);
-        }
-    for (const CPointData& p : points)
-    {
-        const DxfVertex& last = vertices.back();
-        if ((p.x != last.x || p.y != last.y) && (p.x != s.end.x || p.y != s.end.y))
-            vertices.push_back(Vertex(CContourPoint{p.x, p.y}, width));
-    }
-    vertices.push_back(Vertex(s.end, width));
+    if (s.kind == Kind::EllipticalArc)
+        return EllipsePoint(s, s.start + s.sweep * t);
+    const double u = 1.0 - t;
+    if (s.kind == Kind::Quadratic)
+        return CContourPoint{u * u * from.x + 2.0 * u * t * s.c1.x + t * t * s.end.x,
+                             u * u * from.y + 2.0 * u * t * s.c1.y + t * t * s.end.y};
+    const double a = u * u * u;
+    const double b = 3.0 * u * u * t;
+    const double c = 3.0 * u * t * t;
+    const double d = t * t * t;
+    return CContourPoint{a * from.x + b * s.c1.x + c * s.c2.x + d * s.end.x,
+                         a * from.y + b * s.c1.y + c * s.c2.y + d * s.end.y};
 }
 
-// One segment more in a spline's control points, which start at the run's start.
-void AppendControls(const CContourSegment& s, std::vector<DxfPoint>& controls)
+// The bulge of the arc from a to b through m; 0 when the three lie on a line (or the arc is no
+// better than one).
+double BulgeThrough(const CContourPoint& a, const CContourPoint& m, const CContourPoint& b)
 {
-    controls.push_back(Point(s.c1));
-    if (s.kind == Kind::Cubic)
-        controls.push_back(Point(s.c2));
-    controls.push_back(Point(s.end));
+    const double ax = a.x - m.x;
+    const double ay = a.y - m.y;
+    const double bx = b.x - m.x;
+    const double by = b.y - m.y;
+    const double cross = ax * by - ay * bx;
+    const double dot = ax * bx + ay * by;
+    if (cross == 0.0 || !std::isfinite(cross) || !std::isfinite(dot))
+        return 0.0;
+    // The angle at m is pi - sweep/2, so tan(sweep/4) follows from it by the half-angle rule.
+    const double angleAtM = std::atan2(std::fabs(cross), dot);
+    const double quarter = (kPi - angleAtM) * 0.5;
+    const double bulge = std::tan(quarter);
+    // Seen from m, a before b clockwise means the arc turns counter-clockwise from a to b.
+    return cross < 0.0 ? bulge : -bulge;
 }
+
+// Farthest that the curve's points at these parameters lie off the arc from `from` to `to` with
+// the bulge (or off the chord when it has none).
+double ArcDeviation(const CContourPoint& from, const CContourPoint& to, double bulge,
+                    const CContourPoint* samples, int count)
+{
+    double worst = 0.0;
+    if (bulge == 0.0)
+    {
+        const double dx = to.x - from.x;
+        const double dy = to.y - from.y;
+        const double length = std::hypot(dx, dy);
+        for (int i = 0; i < count; ++i)
+        {
+            const double off =
+                length > 0.0 ? std::fabs((samples[i].x - from.x) * dy - (samples[i].y - from.y) * dx) / length
+                             : std::hypot(samples[i].x - from.x, samples[i].y - from.y);
+            worst = std::max(worst, off);
+        }
+        return worst;
+    }
+    CContourPoint centre;
+    double radius = 0.0;
+    BulgeCircle(from, to, bulge, centre, radius);
+    for (int i = 0; i < count; ++i)
+        worst =
+            std::max(worst, std::fabs(std::hypot(samples[i].x - centre.x, samples[i].y - centre.y) - radius));
+    return std::isfinite(worst) ? worst : kArcTolerance * 2.0;
+}
+
+// The part [t0, t1] of a curve as arcs on vertices, each within kArcTolerance of the curve.
+void FitArcs(const CContourPoint& from, const CContourSegment& s, double t0, double t1,
+             const CContourPoint& p0, const CContourPoint& p1, int depth, double width,
+             std::vector<DxfVertex>& vertices)
+{
+    const double tm = (t0 + t1) * 0.5;
+    const CContourPoint mid = CurvePoint(from, s, tm);
+    const double bulge = BulgeThrough(p0, mid, p1);
+    const CContourPoint samples[3] = {CurvePoint(from, s, t0 + (t1 - t0) * 0.25), mid,
+                                      CurvePoint(from, s, t0 + (t1 - t0) * 0.75)};
+    // An arc of more than a half turn cannot stand for a piece of a curve within its tolerance
+    // reliably; the piece is split.
+    const bool fits = std::fabs(bulge) <= 1.0 && ArcDeviation(p0, p1, bulge, samples, 3) <= kArcTolerance;
+    if (fits || depth >= kMaxArcDepth)
+    {
+        vertices.back().bulge = bulge;
+        vertices.push_back(Vertex(p1, width));
+        return;
+    }
+    FitArcs(from, s, t0, tm, p0, mid, depth + 1, width, vertices);
+    FitArcs(from, s, tm, t1, mid, p1, depth + 1, width, vertices);
+}
+
+// A curve that must hold a width: arcs that follow it within the tolerance, on the polyline's
+// vertices after `from`; the curve's own end last, so that what follows meets it on the same numbers.
+void AppendCurveArcs(const CContourPoint& from, const CContourSegment& s, double width,
+                     std::vector<DxfVertex>& vertices)
+{
+    const CContourPoint first = s.kind == Kind::EllipticalArc ? EllipsePoint(s, s.start) : from;
+    if (!Same(first, CContourPoint{vertices.back().x, vertices.back().y}))
+        vertices.push_back(Vertex(first, width));
+    FitArcs(from, s, 0.0, 1.0, first, s.end, 0, width, vertices);
+}
+
+// A run of consecutive Bezier segments, written as one spline: of degree 2 when all are
+// quadratics, whose control points then go as they are, else of degree 3, a quadratic among cubics
+// raised to the cubic that draws the very same curve.
+class CBezierRun
+{
+  public:
+    bool Empty() const { return m_segments.empty(); }
+    void Add(const CContourPoint& from, const CContourSegment& s)
+    {
+        if (m_segments.empty())
+            m_start = from;
+        m_segments.push_back(&s);
+        m_cubic = m_cubic || s.kind == Kind::Cubic;
+    }
+    // The run's degree and control points; the run is empty afterwards.
+    int Take(std::vector<DxfPoint>& controls)
+    {
+        const int degree = m_cubic ? 3 : 2;
+        controls.clear();
+        controls.reserve(m_segments.size() * static_cast<std::size_t>(degree) + 1);
+        controls.push_back(Point(m_start));
+        CContourPoint from = m_start;
+        for (const CContourSegment* s : m_segments)
+        {
+            if (!m_cubic)
+                controls.push_back(Point(s->c1));
+            else if (s->kind == Kind::Cubic)
+            {
+                controls.push_back(Point(s->c1));
+                controls.push_back(Point(s->c2));
+            }
+            else
+            {
+                constexpr double kTwoThirds = 2.0 / 3.0;
+                controls.push_back(DxfPoint{from.x + kTwoThirds * (s->c1.x - from.x),
+                                            from.y + kTwoThirds * (s->c1.y - from.y)});
+                controls.push_back(DxfPoint{s->end.x + kTwoThirds * (s->c1.x - s->end.x),
+                                            s->end.y + kTwoThirds * (s->c1.y - s->end.y)});
+            }
+            controls.push_back(Point(s->end));
+            from = s->end;
+        }
+        m_segments.clear();
+        m_cubic = false;
+        return degree;
+    }
+
+  private:
+    CContourPoint m_start;
+    std::vector<const CContourSegment*> m_segments;
+    bool m_cubic = false;
+};
 
 HatchEdge EllipseEdge(const CContourSegment& s)
 {
@@ -153,7 +277,7 @@ void CPathGeometry::WriteContourOutline(const CContour& contour, double width, c
     const bool points = width != 0.0;
     std::vector<DxfVertex> vertices;
     std::vector<DxfPoint> controls;
-    int degree = 0;
+    CBezierRun run;
     bool wroteOther = false;
     const auto flushVertices = [&]
     {
@@ -166,12 +290,12 @@ void CPathGeometry::WriteContourOutline(const CContour& contour, double width, c
     };
     const auto flushControls = [&]
     {
-        if (!controls.empty())
+        if (!run.Empty())
         {
+            const int degree = run.Take(controls);
             WriteBezierSpline(degree, controls, style);
             wroteOther = true;
         }
-        controls.clear();
     };
 
     CContourPoint from = contour.start;
@@ -196,7 +320,7 @@ void CPathGeometry::WriteContourOutline(const CContour& contour, double width, c
                 flushControls();
                 if (vertices.empty())
                     vertices.push_back(Vertex(from, width));
-                AppendCurvePoints(from, s, width, vertices);
+                AppendCurveArcs(from, s, width, vertices);
                 break;
             }
             flushVertices();
@@ -209,17 +333,7 @@ void CPathGeometry::WriteContourOutline(const CContour& contour, double width, c
                 wroteOther = true;
                 break;
             }
-            {
-                const int kindDegree = s.kind == Kind::Cubic ? 3 : 2;
-                // Quadratics and cubics go in splines of their own degree, so that every control point
-                // is the drawing's own.
-                if (!controls.empty() && kindDegree != degree)
-                    flushControls();
-                if (controls.empty())
-                    controls.push_back(Point(from));
-                degree = kindDegree;
-                AppendControls(s, controls);
-            }
+            run.Add(from, s);
             break;
         }
         from = s.end;
@@ -246,13 +360,14 @@ bool CPathGeometry::ContourLoop(const CContour& contour, HatchLoop& loop)
     if (!EnclosesArea(contour))
         return false;
     CContourPoint from = contour.start;
-    std::vector<DxfPoint> controls;
-    int degree = 0;
+    CBezierRun run;
     const auto flushControls = [&]
     {
-        if (!controls.empty())
-            loop.push_back(HatchEdge::Spline(degree, std::move(controls)));
-        controls.clear();
+        if (run.Empty())
+            return;
+        std::vector<DxfPoint> controls;
+        const int degree = run.Take(controls);
+        loop.push_back(HatchEdge::Spline(degree, std::move(controls)));
     };
     const auto take = [&](const CContourSegment& s)
     {
@@ -272,16 +387,8 @@ bool CPathGeometry::ContourLoop(const CContour& contour, HatchLoop& loop)
             break;
         case Kind::Quadratic:
         case Kind::Cubic:
-        {
-            const int kindDegree = s.kind == Kind::Cubic ? 3 : 2;
-            if (!controls.empty() && kindDegree != degree)
-                flushControls();
-            if (controls.empty())
-                controls.push_back(Point(from));
-            degree = kindDegree;
-            AppendControls(s, controls);
+            run.Add(from, s);
             break;
-        }
         }
         from = s.end;
     };
