@@ -2,11 +2,13 @@
 """Reads DXF files with ezdxf, a reader independent of the one that wrote them, and runs its audit.
 
     ezdxf_audit.py FILE.dxf...
-    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--units LIST] FILE.svg...
+    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--units LIST] [--curves HOW [--both-readings]]
+                   FILE.svg...
 
 With --convert each SVG file is first converted into a temporary folder by the given orbelin-convert,
 which must succeed. With --units (a comma-separated list such as mm,cm,in,px) each file is converted
-once per unit, and the header must declare the unit ($INSUNITS). Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
+once per unit, and the header must declare the unit ($INSUNITS). --curves passes --curves=HOW on;
+with --both-readings each file is converted once as read by default and once with --exact. Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
 error is printed), 2 on a usage error, and 77 when ezdxf is not installed (the test is then skipped).
 Fixes that the audit makes on its own are listed but do not fail: dxflib writes its objects section
 without owner handles, which every reader restores.
@@ -59,6 +61,8 @@ def main(argv):
     converter = None
     fill = True
     unit_list = [None]
+    extra = []
+    readings = [[]]
     if args[:1] == ["--convert"]:
         if len(args) < 2:
             print(__doc__)
@@ -74,6 +78,15 @@ def main(argv):
                 return 2
             unit_list = args[1].split(",")
             args = args[2:]
+        if args[:1] == ["--curves"]:
+            if len(args) < 2 or args[1] not in ("flatten", "native"):
+                print(__doc__)
+                return 2
+            extra.append(f"--curves={args[1]}")
+            args = args[2:]
+            if args[:1] == ["--both-readings"]:
+                readings = [[], ["--exact"]]
+                args = args[1:]
     if not args:
         print(__doc__)
         return 2
@@ -89,14 +102,14 @@ def main(argv):
             if converter is None:
                 ok = audit(path) and ok
                 continue
-            for units in unit_list:
+            for units, reading in [(u, r) for u in unit_list for r in readings]:
                 stem = os.path.splitext(os.path.basename(path))[0]
-                output = os.path.join(folder, stem + (f"-{units}" if units else "") + ".dxf")
-                command = [converter, "--fill" if fill else "--no-fill"]
+                output = os.path.join(folder, stem + (f"-{units}" if units else "") + "".join(reading) + ".dxf")
+                command = [converter, "--fill" if fill else "--no-fill"] + extra + reading
                 if units:
                     command.append(f"--units={units}")
                 command += [path, output]
-                label = path + (f" --units={units}" if units else "")
+                label = " ".join([path] + extra + reading + ([f"--units={units}"] if units else []))
                 result = subprocess.run(command, capture_output=True, text=True, errors="replace")
                 if result.returncode != 0:
                     print(f"{label}: conversion failed ({result.returncode}): {result.stderr.strip()}")

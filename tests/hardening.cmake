@@ -37,6 +37,22 @@ if(ORBELIN_PYTHON3)
                          --units mm,cm,in,px ${svg})
         set_tests_properties(ezdxf_audit_units.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
     endforeach()
+    # Every bundled drawing with its curves written as curves, in both readings.
+    file(GLOB ORBELIN_NATIVE_AUDIT_DRAWINGS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.svg
+         ${CMAKE_CURRENT_SOURCE_DIR}/data/golden/*.svg ${CMAKE_CURRENT_SOURCE_DIR}/data/exact/*.svg)
+    foreach(svg ${ORBELIN_NATIVE_AUDIT_DRAWINGS})
+        get_filename_component(name ${svg} NAME_WE)
+        get_filename_component(folder ${svg} DIRECTORY)
+        get_filename_component(folder ${folder} NAME)
+        set(fill)
+        if(name MATCHES "-nofill$")
+            set(fill --no-fill)
+        endif()
+        add_test(NAME ezdxf_audit_native.${folder}.${name}
+                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
+                         --curves native --both-readings ${svg})
+        set_tests_properties(ezdxf_audit_native.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endforeach()
 else()
     message(STATUS "python3 not found: the ezdxf audits of the bundled drawings are not registered")
 endif()
