@@ -9,6 +9,12 @@ if(NOT ORBELIN_PYTHON3)
 endif()
 set(ORBELIN_EZDXF_AUDIT ${CMAKE_CURRENT_SOURCE_DIR}/ezdxf_audit.py)
 
+if(TARGET native_curves_test)
+    target_compile_definitions(native_curves_test PRIVATE ORBELIN_PYTHON3="${ORBELIN_PYTHON3}"
+                                                          ORBELIN_EZDXF_AUDIT="${ORBELIN_EZDXF_AUDIT}"
+                                                          ORBELIN_EZDXF_CURVES="${CMAKE_CURRENT_SOURCE_DIR}/ezdxf_curves.py")
+endif()
+
 if(TARGET hostile_test)
     target_compile_definitions(hostile_test PRIVATE ORBELIN_PYTHON3="${ORBELIN_PYTHON3}"
                                                     ORBELIN_EZDXF_AUDIT="${ORBELIN_EZDXF_AUDIT}")
