@@ -16,6 +16,11 @@ class CFlattenedCurves final : public CCurveWriting
     {
         geometry.FillFlattened(transform, d);
     }
+    bool RoundedRect(CPathGeometry&, const std::string&, const double[6], const EntityStyle*,
+                     const EntityStyle*) const override
+    {
+        return false;
+    }
 };
 
 class CNativeCurves final : public CCurveWriting
@@ -28,6 +33,14 @@ class CNativeCurves final : public CCurveWriting
     void FillPath(CPathGeometry& geometry, const std::string& transform, std::string_view d) const override
     {
         geometry.FillNative(transform, d);
+    }
+    bool RoundedRect(CPathGeometry& geometry, const std::string& transform, const double corners[6],
+                     const EntityStyle* outline, const EntityStyle* fill) const override
+    {
+        std::vector<CContour> contours(1);
+        geometry.RoundedRectContour(transform, corners, contours.front());
+        geometry.WriteContours(contours, outline, 0.0, fill);
+        return true;
     }
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 class CPathGeometry;
+struct EntityStyle;
 
 class CCurveWriting
 {
@@ -17,6 +18,10 @@ class CCurveWriting
     // A filled path: its subpaths with an area as the boundary loops of one solid hatch.
     virtual void FillPath(CPathGeometry& geometry, const std::string& transform,
                           std::string_view d) const = 0;
+    // A rectangle from (x1, y1) to (x2, y2) with corners of radii rx and ry, filled (fill given) or
+    // outlined; false when this way leaves rectangles to their own form of lines and corner arcs.
+    virtual bool RoundedRect(CPathGeometry& geometry, const std::string& transform, const double corners[6],
+                             const EntityStyle* outline, const EntityStyle* fill) const = 0;
 
   protected:
     ~CCurveWriting() = default;

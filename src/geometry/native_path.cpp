@@ -155,9 +155,19 @@ void AddArc(CContour& contour, const CPlaneMap& map, double x1, double y1, const
     double vy = 0.0;
     map.Linear(centre.rx * cosPhi, centre.rx * sinPhi, ux, uy);
     map.Linear(-centre.ry * sinPhi, centre.ry * cosPhi, vx, vy);
-    const double t0 = 0.5 * std::atan2(2.0 * (ux * vx + uy * vy), ux * ux + uy * uy - vx * vx - vy * vy);
-    const double c0 = std::cos(t0);
-    const double s0 = std::sin(t0);
+    const double dot = ux * vx + uy * vy;
+    const double spread = ux * ux + uy * uy - vx * vx - vy * vy;
+    double t0 = 0.5 * std::atan2(2.0 * dot, spread);
+    double c0 = std::cos(t0);
+    double s0 = std::sin(t0);
+    // Axes that stay perpendicular (no skew) are taken as they are, without the noise of cos(pi/2).
+    if (dot == 0.0)
+    {
+        const bool swap = spread < 0.0;
+        t0 = swap ? kPi * 0.5 : 0.0;
+        c0 = swap ? 0.0 : 1.0;
+        s0 = swap ? 1.0 : 0.0;
+    }
     const double majorX = ux * c0 + vx * s0;
     const double majorY = uy * c0 + vy * s0;
     const double minorX = -ux * s0 + vx * c0;
@@ -453,4 +463,49 @@ void CPathGeometry::ReadPathContours(const std::string& transform, std::string_v
             break;
     }
     endSubpath(m_closeSeen != 0);
+}
+
+void CPathGeometry::RoundedRectContour(const std::string& transform, const double corners[6],
+                                       CContour& contour) const
+{
+    const CPlaneMap map(*this, transform);
+    const double x1 = corners[0];
+    const double y1 = corners[1];
+    const double x2 = corners[2];
+    const double y2 = corners[3];
+    const double rx = corners[4];
+    const double ry = corners[5];
+    contour = CContour();
+    contour.start = map(x1 + rx, y1);
+    contour.closed = true;
+    double px = x1 + rx;
+    double py = y1;
+    const auto side = [&](double x, double y)
+    {
+        contour.segments.push_back(LineTo(map(x, y)));
+        px = x;
+        py = y;
+    };
+    const auto corner = [&](double x, double y)
+    {
+        ArcEndpoints arc;
+        arc.rx = rx;
+        arc.ry = ry;
+        arc.sweep = 1;
+        arc.x = x;
+        arc.y = y;
+        AddArc(contour, map, px, py, arc);
+        px = x;
+        py = y;
+    };
+    side(x2 - rx, y1);
+    corner(x2, y1 + ry);
+    side(x2, y2 - ry);
+    corner(x2 - rx, y2);
+    side(x1 + rx, y2);
+    corner(x1, y2 - ry);
+    side(x1, y1 + ry);
+    corner(x1 + rx, y1);
+    // The last corner ends on the start's own numbers, so the outline closes without a gap.
+    contour.segments.back().end = contour.start;
 }

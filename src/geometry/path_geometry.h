@@ -94,6 +94,9 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // as filled paths take it, rather than with every drawn one.
     void ReadPathContours(const std::string& transform, std::string_view d, std::vector<CContour>& contours,
                           bool closeAlways);
+    // The outline of a rectangle with rounded corners, corners = {x1, y1, x2, y2, rx, ry} in user
+    // units: its sides and corner arcs from the top side's left end clockwise, closed.
+    void RoundedRectContour(const std::string& transform, const double corners[6], CContour& contour) const;
     // Contours in DXF coordinates written as curves: each as its outline (when outline is given;
     // width on every vertex, so curves the entities cannot widen go as points) and all together as
     // the loops of one solid hatch (when fill is given). Glyph outlines and paths alike.
