@@ -116,7 +116,8 @@ class CurveReader : public DL_CreationAdapter
     bool m_inSpline = false;
 };
 
-std::filesystem::path ConvertNatively(const std::string& name, const std::string& body, bool exact)
+std::filesystem::path ConvertNatively(const std::string& name, const std::string& body, bool exact,
+                                      OutputUnits units = OutputUnits::None)
 {
     const auto svg = ScratchDir() / (name + (exact ? "-exact" : "") + ".svg");
     const auto dxf = ScratchDir() / (name + (exact ? "-exact" : "") + ".dxf");
@@ -127,6 +128,7 @@ std::filesystem::path ConvertNatively(const std::string& name, const std::string
     request.outputPath = dxf.string();
     request.exactSvg = exact;
     request.curves = CurveOutput::Native;
+    request.units = units;
     EXPECT_TRUE(RunConversion(request).ok());
     return dxf;
 }
@@ -467,6 +469,33 @@ TEST(NativeCurveWidth, WideCurveIsAPolylineOfArcs)
     EXPECT_TRUE(bulged);
     const std::string widths = ReadFile(dxf);
     EXPECT_NE(widths.find(" 40\n3.0\n 41\n3.0\n"), std::string::npos);
+}
+
+// Splines, ellipse arcs and hatch edges are written in the output unit like every other entity.
+TEST(NativeCurveUnits, CurvesTakeTheOutputUnit)
+{
+    const auto dxf =
+        ConvertNatively("Units",
+                        R"svg(<path d="M96 96 C 192 0 288 192 384 96" stroke="black" fill="none"/>)svg"
+                        R"svg(<path d="M0 192 A 96 48 0 0 1 192 192" stroke="black" fill="none"/>)svg"
+                        R"svg(<path d="M0 0 Q 96 0 96 96 A 48 48 0 0 1 0 0 Z" fill="red"/>)svg",
+                        false, OutputUnits::Inches);
+    const std::vector<Curve> curves = ReadWithDxflib(dxf);
+    ASSERT_EQ(curves.size(), 5u); // spline, ellipse, hatch and its two edges
+    const std::vector<double> spline{3, 0,          0, 0,          0, 1,        1, 1,         1,
+                                     1, 104.0 / 96, 2, 200.0 / 96, 3, 8.0 / 96, 4, 104.0 / 96};
+    ASSERT_EQ(curves[0].numbers.size(), spline.size());
+    for (std::size_t k = 0; k < spline.size(); ++k)
+        EXPECT_NEAR(curves[0].numbers[k], spline[k], 1e-12) << k;
+    ASSERT_EQ(curves[1].kind, "ELLIPSE");
+    EXPECT_NEAR(curves[1].numbers[0], 1.0, 1e-12);
+    EXPECT_NEAR(curves[1].numbers[1], 8.0 / 96, 1e-12);
+    EXPECT_NEAR(curves[1].numbers[2], 1.0, 1e-12);
+    EXPECT_EQ(curves[1].numbers[4], 0.5);
+    ASSERT_EQ(curves[3].kind, "EDGE");
+    EXPECT_EQ(curves[3].numbers[0], 4.0);
+    EXPECT_NEAR(curves[3].numbers.back(), 104.0 / 96, 1e-12); // the quadratic ends at (96, 96)
+    EXPECT_EQ(curves[4].numbers[0], 2.0);
 }
 
 // The option's names, as the command line and the settings read them.

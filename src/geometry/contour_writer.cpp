@@ -22,6 +22,8 @@ constexpr int kEllipseSteps = 20;
 // How far the arcs that carry a width on a curve may stray from it: a quarter of the flattener's
 // distance (1/sqrt(60) user units), as arcs follow a curve far more closely than chords.
 constexpr double kArcTolerance = 0.032;
+// Bulges this small are straight, as the polyline writer takes them.
+constexpr double kMinEdgeBulge = 1e-10;
 // Deeper splitting than this ends with the arc as it is; finite curves never need it.
 constexpr int kMaxArcDepth = 12;
 
@@ -380,7 +382,11 @@ bool CPathGeometry::ContourLoop(const CContour& contour, HatchLoop& loop)
                 loop.push_back(HatchEdge::Line(from.x, from.y, s.end.x, s.end.y));
             break;
         case Kind::CircularArc:
-            loop.push_back(ArcEdge(from, s));
+            // An arc too flat to show is its chord; its centre would lie beyond any writable number.
+            if (std::fabs(s.bulge) < kMinEdgeBulge)
+                loop.push_back(HatchEdge::Line(from.x, from.y, s.end.x, s.end.y));
+            else
+                loop.push_back(ArcEdge(from, s));
             break;
         case Kind::EllipticalArc:
             loop.push_back(EllipseEdge(s));

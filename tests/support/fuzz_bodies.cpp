@@ -319,16 +319,19 @@ std::string FuzzConversion(std::string_view input)
     const std::string dxf = Scratch().Path("out.dxf");
     if (!WriteAll(svg, input))
         return "cannot write the scratch input " + svg;
-    // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length.
+    // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length,
+    // and so again with the curves written as curves.
     const OutputUnits scaled = input.size() % 2 == 0 ? OutputUnits::Millimetres : OutputUnits::Pixels;
     const struct
     {
         bool fill;
         OutputUnits units;
         const char* name;
+        CurveOutput curves = CurveOutput::Flatten;
     } passes[] = {{true, OutputUnits::None, "with fills"},
                   {false, OutputUnits::None, "without fills"},
-                  {true, scaled, "in a unit"}};
+                  {true, scaled, "in a unit"},
+                  {true, scaled, "with native curves", CurveOutput::Native}};
     for (const auto& pass : passes)
     {
         std::remove(dxf.c_str());
@@ -337,6 +340,7 @@ std::string FuzzConversion(std::string_view input)
         request.outputPath = dxf;
         request.fillOption = pass.fill;
         request.units = pass.units;
+        request.curves = pass.curves;
         const ConversionResult result = RunConversion(request);
         if (!result.ok())
         {
