@@ -74,6 +74,11 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     int ReadNumbers6(std::string_view args, double values[6]);
     int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
                     int& sweep, double& x, double& y);
+    // The control points and end (x1 y1 x2 y2 x3 y3) of a C, c, S or s step from the current point
+    // (px, py), relative ones offset by (ox, oy); a smooth step's first control point as the
+    // reading's smooth start has it. 1 when read, 0 when the step is skipped, -1 when the path ends.
+    int CubicStep(char letter, std::string_view args, double px, double py, double ox, double oy,
+                  double controls[6]);
     // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
     bool TakePlainArgs(std::string_view args, double* values, int count);
 
