@@ -79,7 +79,8 @@ void ClockwiseRange(const HatchEdge& edge, double& angle1, double& angle2)
 }
 
 // dxflib's spline edge writer puts fit data and tangents the edge does not have; the groups are
-// written here as readers expect them, with the fit point count AutoCAD asks for.
+// written here as release 2000 has them: no fit data, whose count (97) came with later releases and
+// would read as the loop's source boundary count here.
 void WriteSplineEdge(DL_WriterA& dw, const HatchEdge& edge)
 {
     dw.dxfInt(72, 4);
@@ -95,7 +96,6 @@ void WriteSplineEdge(DL_WriterA& dw, const HatchEdge& edge)
         dw.dxfReal(10, p.x);
         dw.dxfReal(20, p.y);
     }
-    dw.dxfInt(97, 0);
 }
 
 // The edge data is built where it is written: dxflib leaves the fields of other edge kinds
