@@ -6,7 +6,8 @@
 #
 # Environment: BENCH_SIZES (MB, default "1 10 50"), BENCH_KINDS (default all seven), BENCH_RUNS (best of,
 # default 5), BENCH_BUILD (default build-bench), BENCH_CONVERT (another orbelin-convert to measure, for
-# a before/after comparison). Drawings and outputs live in $BENCH_BUILD/bench/.
+# a before/after comparison), BENCH_OPTIONS (options for every conversion, such as --curves=native).
+# Drawings and outputs live in $BENCH_BUILD/bench/.
 # Every output's SHA-256 is listed in checksums.txt there; --save-reference keeps the list as the
 # reference that later runs are compared with, so a speed change that alters one byte shows at once.
 set -euo pipefail
@@ -88,7 +89,7 @@ for kind in $kinds; do
             # Written-back pages of earlier runs would otherwise throttle this one's writes.
             sync
             start=$(now)
-            /usr/bin/time -f "%M %U %S" -o "$work/time.txt" "$convert" "$svg" "$dxf" >/dev/null
+            /usr/bin/time -f "%M %U %S" -o "$work/time.txt" "$convert" ${BENCH_OPTIONS:-} "$svg" "$dxf" >/dev/null
             stop=$(now)
             best=$(smaller "$best" "$(elapsed "$start" "$stop")")
             read -r run_rss run_user run_sys <"$work/time.txt"

@@ -2,12 +2,15 @@
 """Reads DXF files with ezdxf, a reader independent of the one that wrote them, and runs its audit.
 
     ezdxf_audit.py FILE.dxf...
-    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--exact] [--text FORM] [--units LIST] FILE.svg...
+    ezdxf_audit.py --convert ORBELIN_CONVERT [--no-fill] [--exact] [--text FORM] [--units LIST]
+                   [--curves HOW [--both-readings]] FILE.svg...
 
 With --convert each SVG file is first converted into a temporary folder by the given orbelin-convert,
-which must succeed; --exact and --text FORM (entities or outlines) are handed on to it. With --units
-(a comma-separated list such as mm,cm,in,px) each file is converted once per unit, and the header must
-declare the unit ($INSUNITS). Exits 0 when every file loads and the audit reports no error, 1 otherwise (each
+which must succeed; --exact, --text FORM (entities or outlines) and --curves HOW (flatten or native)
+are handed on to it. With --units (a comma-separated list such as mm,cm,in,px) each file is converted
+once per unit, and the header must declare the unit ($INSUNITS); with --both-readings each file is
+converted once as read by default and once with --exact. Exits 0 when every file loads and the audit
+reports no error, 1 otherwise (each
 error is printed), 2 on a usage error, and 77 when ezdxf is not installed (the test is then skipped).
 Fixes that the audit makes on its own are listed but do not fail: dxflib writes its objects section
 without owner handles, which every reader restores.
@@ -61,23 +64,28 @@ def main(argv):
     fill = True
     unit_list = [None]
     extra = []
+    readings = [[]]
     if args[:1] == ["--convert"]:
         if len(args) < 2:
             print(__doc__)
             return 2
         converter = args[1]
         args = args[2:]
-        while args[:1] in (["--no-fill"], ["--exact"], ["--text"], ["--units"]):
+        while args[:1] in (["--no-fill"], ["--exact"], ["--text"], ["--units"], ["--curves"],
+                           ["--both-readings"]):
             flag = args[0]
             if flag == "--no-fill":
                 fill = False
             elif flag == "--exact":
                 extra.append("--exact")
-            elif flag == "--text":
-                if len(args) < 2 or args[1] not in ("entities", "outlines"):
+            elif flag == "--both-readings":
+                readings = [[], ["--exact"]]
+            elif flag in ("--text", "--curves"):
+                forms = ("entities", "outlines") if flag == "--text" else ("flatten", "native")
+                if len(args) < 2 or args[1] not in forms:
                     print(__doc__)
                     return 2
-                extra.append("--text=" + args[1])
+                extra.append(f"{flag}={args[1]}")
                 args = args[1:]
             else:
                 if len(args) < 2 or any(unit not in INSUNITS for unit in args[1].split(",")):
@@ -101,14 +109,14 @@ def main(argv):
             if converter is None:
                 ok = audit(path) and ok
                 continue
-            for units in unit_list:
+            for units, reading in [(u, r) for u in unit_list for r in readings]:
                 stem = os.path.splitext(os.path.basename(path))[0]
-                output = os.path.join(folder, stem + (f"-{units}" if units else "") + ".dxf")
-                command = [converter, "--fill" if fill else "--no-fill"] + extra
+                output = os.path.join(folder, stem + (f"-{units}" if units else "") + "".join(reading) + ".dxf")
+                command = [converter, "--fill" if fill else "--no-fill"] + extra + reading
                 if units:
                     command.append(f"--units={units}")
                 command += [path, output]
-                label = " ".join([path] + extra) + (f" --units={units}" if units else "")
+                label = " ".join([path] + extra + reading + ([f"--units={units}"] if units else []))
                 result = subprocess.run(command, capture_output=True, text=True, errors="replace")
                 if result.returncode != 0:
                     print(f"{label}: conversion failed ({result.returncode}): {result.stderr.strip()}")

@@ -9,6 +9,12 @@ if(NOT ORBELIN_PYTHON3)
 endif()
 set(ORBELIN_EZDXF_AUDIT ${CMAKE_CURRENT_SOURCE_DIR}/ezdxf_audit.py)
 
+if(TARGET native_curves_test)
+    target_compile_definitions(native_curves_test PRIVATE ORBELIN_PYTHON3="${ORBELIN_PYTHON3}"
+                                                          ORBELIN_EZDXF_AUDIT="${ORBELIN_EZDXF_AUDIT}"
+                                                          ORBELIN_EZDXF_CURVES="${CMAKE_CURRENT_SOURCE_DIR}/ezdxf_curves.py")
+endif()
+
 if(TARGET hostile_test)
     target_compile_definitions(hostile_test PRIVATE ORBELIN_PYTHON3="${ORBELIN_PYTHON3}"
                                                     ORBELIN_EZDXF_AUDIT="${ORBELIN_EZDXF_AUDIT}")
@@ -52,6 +58,28 @@ if(ORBELIN_PYTHON3)
             set_tests_properties(ezdxf_audit_outlines.${reading}.${folder}.${name} PROPERTIES
                                  SKIP_RETURN_CODE 77 TIMEOUT 300)
         endforeach()
+    endforeach()
+    # Every bundled drawing with its curves written as curves, in both readings; the outlined-text
+    # drawings with their glyphs' curves so as well.
+    file(GLOB ORBELIN_NATIVE_AUDIT_DRAWINGS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.svg
+         ${CMAKE_CURRENT_SOURCE_DIR}/data/golden/*.svg ${CMAKE_CURRENT_SOURCE_DIR}/data/exact/*.svg
+         ${CMAKE_CURRENT_SOURCE_DIR}/data/outlines/*.svg)
+    foreach(svg ${ORBELIN_NATIVE_AUDIT_DRAWINGS})
+        get_filename_component(name ${svg} NAME_WE)
+        get_filename_component(folder ${svg} DIRECTORY)
+        get_filename_component(folder ${folder} NAME)
+        set(fill)
+        if(name MATCHES "-nofill$")
+            set(fill --no-fill)
+        endif()
+        set(text)
+        if(folder STREQUAL "outlines")
+            set(text --text outlines)
+        endif()
+        add_test(NAME ezdxf_audit_native.${folder}.${name}
+                 COMMAND ${ORBELIN_PYTHON3} ${ORBELIN_EZDXF_AUDIT} --convert $<TARGET_FILE:orbelin-convert> ${fill}
+                         ${text} --curves native --both-readings ${svg})
+        set_tests_properties(ezdxf_audit_native.${folder}.${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
     endforeach()
 else()
     message(STATUS "python3 not found: the ezdxf audits of the bundled drawings are not registered")

@@ -26,6 +26,7 @@ struct Options
     bool exact = false;
     bool fill = true;
     OutputUnits units = OutputUnits::None;
+    bool nativeCurves = false;
 };
 
 std::string Convert(const std::string& svg, const Options& options)
@@ -42,6 +43,7 @@ std::string Convert(const std::string& svg, const Options& options)
     request.fillOption = options.fill;
     request.units = options.units;
     request.text = options.outlines ? TextOutput::Outlines : TextOutput::Entities;
+    request.curves = options.nativeCurves ? CurveOutput::Native : CurveOutput::Flatten;
     return RunConversion(request).ok() ? ReadFile(out) : std::string();
 }
 
@@ -135,11 +137,32 @@ TEST(ContourFlatten, PointsOfEachSegmentKindWithoutRepeats)
     CContour dot;
     dot.start = {3, 3};
     dot.segments = {line(3, 3)};
+    // Half a circle of radius 5 about (5, 0), counter-clockwise, so under the chord; and a quarter
+    // of an ellipse with axes 4 and 2 about (1, 1), whose every point lies on it.
+    CContour halfCircle;
+    halfCircle.start = {0, 0};
+    CContourSegment arc;
+    arc.kind = CContourSegment::Kind::CircularArc;
+    arc.end = {10, 0};
+    arc.bulge = 1.0;
+    halfCircle.segments = {arc};
+    CContour quarterEllipse;
+    quarterEllipse.start = {5, 1};
+    CContourSegment elliptical;
+    elliptical.kind = CContourSegment::Kind::EllipticalArc;
+    elliptical.c1 = {1, 1};
+    elliptical.c2 = {4, 0};
+    elliptical.ratio = 0.5;
+    elliptical.sweep = 1.5707963267948966;
+    elliptical.end = {1, 3};
+    quarterEllipse.segments = {elliptical};
     const struct
     {
         const char* name;
         CContour contour;
         std::size_t points;
+        // When set, every point lies on x^2/a^2 + y^2/b^2 = 1 about (cx, cy), below cy for a circle.
+        double cx = 0, cy = 0, a = 0, b = 0;
     } cases[] = {
         {"ClosedSquareDropsRepeatsAndTheReturnToStart", square, 4},
         {"OpenSquareKeepsItsLastPoint", openSquare, 5},
@@ -147,6 +170,8 @@ TEST(ContourFlatten, PointsOfEachSegmentKindWithoutRepeats)
         {"QuadraticFromAStartSinglePrecisionRounds", unrounded, 6},
         {"CubicSubdividedIntoMoreThanItsEnds", cubic, 0},
         {"PointStaysOnePoint", dot, 1},
+        {"CircularArcOnItsCircle", halfCircle, 0, 5, 0, 5, 5},
+        {"EllipticalArcOnItsEllipse", quarterEllipse, 0, 1, 1, 4, 2},
     };
     CPointList points;
     for (const auto& c : cases)
@@ -159,6 +184,20 @@ TEST(ContourFlatten, PointsOfEachSegmentKindWithoutRepeats)
         for (std::size_t i = 1; i < points.size(); ++i)
             EXPECT_FALSE(points[i].x == points[i - 1].x && points[i].y == points[i - 1].y) << c.name;
         EXPECT_EQ(points.front().x, c.contour.start.x) << c.name;
+        if (c.a == 0)
+            continue;
+        EXPECT_EQ(points.back().x, c.contour.segments.back().end.x) << c.name;
+        EXPECT_EQ(points.back().y, c.contour.segments.back().end.y) << c.name;
+        for (const CPointData& p : points)
+        {
+            const double u = (p.x - c.cx) / c.a;
+            const double v = (p.y - c.cy) / c.b;
+            EXPECT_NEAR(u * u + v * v, 1.0, 1e-9) << c.name;
+            if (c.a == c.b)
+            {
+                EXPECT_LE(p.y, c.cy + 1e-12) << c.name;
+            }
+        }
     }
 }
 
@@ -169,6 +208,8 @@ struct PaintCase
     std::string text;
     std::size_t hatches;
     std::size_t polylines;
+    // With native curves the glyphs' curves are splines, in the outlines and the hatch edges.
+    std::size_t splines = 0;
 };
 
 class OutlinePaint : public ::testing::TestWithParam<PaintCase>
@@ -192,6 +233,14 @@ TEST_P(OutlinePaint, FilledGlyphsAreHatchedWithTheirHoles)
     EXPECT_EQ(polylines.size(), c.polylines);
     for (const auto& polyline : polylines)
         EXPECT_EQ(GroupValue(polyline, 70), "1");
+    EXPECT_EQ(OfType(dxf, "SPLINE").size(), c.splines);
+    for (const auto& hatch : hatches)
+    {
+        bool splineEdge = false;
+        for (const Group& group : hatch)
+            splineEdge = splineEdge || (group.code == 72 && group.value == "4");
+        EXPECT_EQ(splineEdge, c.splines != 0);
+    }
 }
 
 const std::string kO = "<text x=\"10\" y=\"50\" font-family=\"DejaVu Sans\" font-size=\"20\">o</text>";
@@ -204,6 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
         PaintCase{"Default", Options{true, false, true, OutputUnits::None}, kO, 1, 2},
         PaintCase{"DefaultWithoutFill", Options{true, false, false, OutputUnits::None}, kO, 0, 2},
         PaintCase{"Exact", Options{true, true, true, OutputUnits::None}, kO, 1, 2},
+        PaintCase{"NativeCurves", Options{true, false, true, OutputUnits::None, true}, kO, 1, 0, 2},
+        PaintCase{"ExactNativeCurves", Options{true, true, true, OutputUnits::None, true}, kO, 1, 0, 2},
         PaintCase{"ExactWithoutFill", Options{true, true, false, OutputUnits::None}, kO, 0, 2},
         PaintCase{"ExactStrokedOnly", Options{true, true, true, OutputUnits::None}, kStrokedO, 0, 2},
         PaintCase{"TwoLetters", Options{true, true, true, OutputUnits::None},

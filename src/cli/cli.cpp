@@ -42,6 +42,10 @@ const char* const kUsage =
     "                     writes the outlines of its glyphs in the drawing's font (found by\n"
     "                     fontconfig, else its generic family), as closed polylines and, where the\n"
     "                     text is filled, solid hatches, for cutters and plotters\n"
+    "  --curves=HOW       flatten (the default) writes curves as polylines of many points; native\n"
+    "                     writes Bezier curves as SPLINEs, circular arcs as polyline bulges and\n"
+    "                     elliptical arcs as ELLIPSE arcs, in fills too; a SPLINE or ELLIPSE has no\n"
+    "                     width, so a stroke width on such a curve is kept by a polyline of arcs\n"
     "  --output-dir DIR   write each INPUT as DIR/NAME.dxf (the folder must exist)\n"
     "  --jobs N           convert N files at a time (default: the number of processors)\n"
     "  -r, --recursive    a folder as INPUT includes the .svg files of its subfolders\n"
@@ -62,6 +66,7 @@ struct Options
     bool exact = false;
     OutputUnits units = OutputUnits::None;
     TextOutput text = TextOutput::Entities;
+    CurveOutput curves = CurveOutput::Flatten;
     bool quiet = false;
     bool recursive = false;
     int jobs = 0;
@@ -241,6 +246,7 @@ ConversionResult ConvertOne(const Job& job, const Options& options, const Progre
     request.exactSvg = options.exact;
     request.units = options.units;
     request.text = options.text;
+    request.curves = options.curves;
     if (!job.makeFolder.empty())
     {
         // A failure shows as the conversion's own "Failed to write file".
@@ -277,9 +283,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         std::string value;
         const bool takesValue = arg == "--output-dir" || arg == "--jobs" || arg == "--units" ||
-                                arg == "--text" || arg.rfind("--output-dir=", 0) == 0 ||
+                                arg == "--text" || arg == "--curves" || arg.rfind("--output-dir=", 0) == 0 ||
                                 arg.rfind("--jobs=", 0) == 0 || arg.rfind("--units=", 0) == 0 ||
-                                arg.rfind("--text=", 0) == 0;
+                                arg.rfind("--text=", 0) == 0 || arg.rfind("--curves=", 0) == 0;
         std::string name = arg;
         if (takesValue)
         {
@@ -324,6 +330,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         else if (name == "--units" && ParseOutputUnits(value, options.units))
             continue;
         else if (name == "--text" && ParseTextOutput(value, options.text))
+            continue;
+        else if (name == "--curves" && ParseCurveOutput(value, options.curves))
             continue;
         else if (name == "--")
             optionsEnded = true;

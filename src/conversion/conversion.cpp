@@ -1,5 +1,6 @@
 #include "conversion/conversion.h"
 
+#include "geometry/curve_writing.h"
 #include "platform/arena.h"
 #include "platform/output_target.h"
 #include "platform/paths.h"
@@ -142,6 +143,9 @@ constexpr std::pair<OutputUnits, const char*> kUnitNames[] = {{OutputUnits::None
 constexpr std::pair<TextOutput, const char*> kTextNames[] = {{TextOutput::Entities, "entities"},
                                                              {TextOutput::Outlines, "outlines"}};
 
+constexpr std::pair<CurveOutput, const char*> kCurveNames[] = {{CurveOutput::Flatten, "flatten"},
+                                                               {CurveOutput::Native, "native"}};
+
 // The value an option's name stands for, in any letter case; false for no name of the table.
 template <typename Value, std::size_t N>
 bool ParseOptionName(const std::pair<Value, const char*> (&names)[N], std::string_view text, Value& out)
@@ -175,6 +179,16 @@ bool ParseTextOutput(std::string_view text, TextOutput& output)
 const char* TextOutputName(TextOutput output)
 {
     return OptionName(kTextNames, output);
+}
+
+bool ParseCurveOutput(std::string_view text, CurveOutput& curves)
+{
+    return ParseOptionName(kCurveNames, text, curves);
+}
+
+const char* CurveOutputName(CurveOutput curves)
+{
+    return OptionName(kCurveNames, curves);
 }
 
 bool ParseOutputUnits(std::string_view text, OutputUnits& units)
@@ -223,6 +237,8 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     converter.m_textWriting =
         MakeTextWriting(request.text == TextOutput::Outlines ? TextForm::Outlines : TextForm::Entities);
     converter.ResetConversion();
+    // Chosen once: every path of both readings is written through it.
+    converter.m_curveWriting = request.curves == CurveOutput::Native ? &NativeCurves() : &FlattenedCurves();
 
     // A folder opens like a file on some systems and then reports a nonsense length.
     std::error_code ec;

@@ -39,6 +39,19 @@ bool ParseTextOutput(std::string_view text, TextOutput& output);
 // The name ParseTextOutput reads for output.
 const char* TextOutputName(TextOutput output);
 
+// How curves are written. Flatten writes every curve as the points of a polyline; Native writes
+// Bezier runs as splines, circular arcs as bulges or arcs and elliptical ones as ellipse arcs.
+enum class CurveOutput
+{
+    Flatten,
+    Native
+};
+
+// "flatten" or "native", in any letter case: true with the choice; false otherwise.
+bool ParseCurveOutput(std::string_view text, CurveOutput& curves);
+// The name ParseCurveOutput reads for curves.
+const char* CurveOutputName(CurveOutput curves);
+
 struct ConversionRequest
 {
     std::string inputPath;  // kStandardStream: standard input
@@ -49,6 +62,7 @@ struct ConversionRequest
     bool exactSvg = false;
     OutputUnits units = OutputUnits::None;
     TextOutput text = TextOutput::Entities;
+    CurveOutput curves = CurveOutput::Flatten;
     // Set from another thread to stop the run: looked at between the stages, between elements and
     // before the file is finished. A stopped run writes no output and leaves an existing one as it was.
     const std::atomic<bool>* cancel = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <dl_dxf.h>
+#include <utility>
 
 namespace
 {
@@ -15,6 +16,7 @@ namespace
 constexpr double kMinBulge = 1e-10;
 // The smallest magnitude the writer's 16 decimals show as other than 0.0.
 constexpr double kSmallestShown = 1e-16;
+constexpr double kTwoPi = 6.283185307179586;
 
 bool IsTableNameByte(unsigned char c)
 {
@@ -54,8 +56,46 @@ bool IsWritableEdge(const HatchEdge& edge)
                IsWritable(edge.ratio) && IsWritable(edge.angle1) && IsWritable(edge.angle2) &&
                (std::fabs(edge.mx) >= kSmallestShown || std::fabs(edge.my) >= kSmallestShown) &&
                edge.ratio > 0.0 && edge.ratio <= 1.0;
+    case HatchEdge::Kind::Spline:
+    {
+        if (edge.degree < 1 || edge.controls.size() < static_cast<std::size_t>(edge.degree) + 1 ||
+            edge.knots.size() != edge.controls.size() + static_cast<std::size_t>(edge.degree) + 1)
+            return false;
+        bool writable = true;
+        for (const DxfPoint& p : edge.controls)
+            writable &= IsWritable(p.x) & IsWritable(p.y);
+        return writable;
+    }
     }
     return false;
+}
+
+// Readers take a clockwise arc edge's angles as their complements: the arc from a1 down to a2 is
+// written as the range from 2*pi - a1 up to 2*pi - a2.
+void ClockwiseRange(const HatchEdge& edge, double& angle1, double& angle2)
+{
+    angle1 = edge.clockwise ? kTwoPi - edge.angle1 : edge.angle1;
+    angle2 = edge.clockwise ? kTwoPi - edge.angle2 : edge.angle2;
+}
+
+// dxflib's spline edge writer puts fit data and tangents the edge does not have; the groups are
+// written here as release 2000 has them: no fit data, whose count (97) came with later releases and
+// would read as the loop's source boundary count here.
+void WriteSplineEdge(DL_WriterA& dw, const HatchEdge& edge)
+{
+    dw.dxfInt(72, 4);
+    dw.dxfInt(94, edge.degree);
+    dw.dxfInt(73, 0);
+    dw.dxfInt(74, 0);
+    dw.dxfInt(95, static_cast<int>(edge.knots.size()));
+    dw.dxfInt(96, static_cast<int>(edge.controls.size()));
+    for (const double knot : edge.knots)
+        dw.dxfReal(40, knot);
+    for (const DxfPoint& p : edge.controls)
+    {
+        dw.dxfReal(10, p.x);
+        dw.dxfReal(20, p.y);
+    }
 }
 
 // The edge data is built where it is written: dxflib leaves the fields of other edge kinds
@@ -72,17 +112,26 @@ void WriteEdge(DL_Dxf& dxf, DL_WriterA& dw, const HatchEdge& edge)
     }
     case HatchEdge::Kind::Arc:
     {
-        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.radius, edge.angle1, edge.angle2, true);
+        double angle1 = 0.0;
+        double angle2 = 0.0;
+        ClockwiseRange(edge, angle1, angle2);
+        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.radius, angle1, angle2, !edge.clockwise);
         dxf.writeHatchEdge(dw, data);
         break;
     }
     case HatchEdge::Kind::EllipseArc:
     {
-        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.mx, edge.my, edge.ratio, edge.angle1, edge.angle2,
-                                    true);
+        double angle1 = 0.0;
+        double angle2 = 0.0;
+        ClockwiseRange(edge, angle1, angle2);
+        const DL_HatchEdgeData data(edge.cx, edge.cy, edge.mx, edge.my, edge.ratio, angle1, angle2,
+                                    !edge.clockwise);
         dxf.writeHatchEdge(dw, data);
         break;
     }
+    case HatchEdge::Kind::Spline:
+        WriteSplineEdge(dw, edge);
+        break;
     }
 }
 
@@ -124,6 +173,29 @@ HatchEdge HatchEdge::EllipseArc(double cx, double cy, double mx, double my, doub
     edge.angle1 = angle1;
     edge.angle2 = angle2;
     return edge;
+}
+
+HatchEdge HatchEdge::Spline(int degree, std::vector<DxfPoint> controls)
+{
+    HatchEdge edge;
+    edge.kind = Kind::Spline;
+    edge.degree = degree;
+    edge.controls = std::move(controls);
+    BezierKnots(degree, edge.controls.size(), edge.knots);
+    return edge;
+}
+
+void BezierKnots(int degree, std::size_t controlCount, std::vector<double>& knots)
+{
+    knots.clear();
+    if (degree < 1 || controlCount < static_cast<std::size_t>(degree) + 1)
+        return;
+    const std::size_t pieces = (controlCount - 1) / static_cast<std::size_t>(degree);
+    knots.reserve(controlCount + static_cast<std::size_t>(degree) + 1);
+    knots.insert(knots.end(), static_cast<std::size_t>(degree) + 1, 0.0);
+    for (std::size_t joint = 1; joint < pieces; ++joint)
+        knots.insert(knots.end(), static_cast<std::size_t>(degree), static_cast<double>(joint));
+    knots.insert(knots.end(), static_cast<std::size_t>(degree) + 1, static_cast<double>(pieces));
 }
 
 std::string SafeTableName(std::string_view name)

@@ -52,21 +52,36 @@ struct HatchEdge
     {
         Line,
         Arc,
-        EllipseArc
+        EllipseArc,
+        Spline
     };
     Kind kind = Kind::Line;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0; // line: from, to
     double cx = 0, cy = 0;                 // arc and elliptical arc: centre
     double radius = 0;                     // arc
     double mx = 0, my = 0, ratio = 1;      // elliptical arc: major axis end relative to the centre
-    double angle1 = 0, angle2 = 0;         // counter-clockwise range
+    double angle1 = 0, angle2 = 0;         // range; counter-clockwise unless clockwise is set
+    // Arc and elliptical arc: the edge runs clockwise from angle1 down to angle2 (angle1 > angle2),
+    // so that a boundary keeps its direction from edge to edge.
+    bool clockwise = false;
+    int degree = 0;                  // spline
+    std::vector<double> knots;       // spline, clamped
+    std::vector<DxfPoint> controls;  // spline
 
     static HatchEdge Line(double x1, double y1, double x2, double y2);
     static HatchEdge Arc(double cx, double cy, double radius, double angle1, double angle2);
     static HatchEdge EllipseArc(double cx, double cy, double mx, double my, double ratio, double angle1,
                                 double angle2);
+    // The Bezier pieces of one degree whose control points follow each other, each piece `degree`
+    // points after the first, as one spline edge with clamped knots at the joints.
+    static HatchEdge Spline(int degree, std::vector<DxfPoint> controls);
 };
 using HatchLoop = std::vector<HatchEdge>;
+
+// The clamped knots of Bezier pieces of one degree joined end to end (controlCount = pieces *
+// degree + 1): degree + 1 zeros, each joint `degree` times, degree + 1 times the piece count. Empty
+// when the count makes no piece.
+void BezierKnots(int degree, std::size_t controlCount, std::vector<double>& knots);
 
 // The unit a drawing is declared in. With None the header names no unit and every number is
 // written as the layers above give it.
@@ -194,6 +209,14 @@ class CDxfDocument
     // horizontalAlignment is the TEXT justification (0 left, 1 centre, 2 right) about (x, y).
     void WriteTextEntity(double x, double y, double height, double angle, std::string_view content,
                          const std::string& style, int horizontalAlignment = 0);
+    // A spline through the control points of Bezier pieces of one degree (2 or 3), in DXF
+    // coordinates, each piece `degree` points after the first: clamped knots, a joint at each
+    // piece's end. Nothing, and false, when a number is not writable or the points make no piece.
+    bool WriteBezierSpline(int degree, const std::vector<DxfPoint>& controls, const EntityStyle& style);
+    // An elliptical arc in DXF coordinates: major axis relative to the centre, ratio in (0, 1],
+    // counter-clockwise parameters in radians. False, and nothing, when a number is not writable.
+    bool WriteEllipseArc(double cx, double cy, double mx, double my, double ratio, double start, double end,
+                         const EntityStyle& style);
     // Brings an elliptical arc (major axis relative to the centre, ratio, parameters in radians) to the
     // form with a ratio in (0, 1] that CAD programs accept, describing the same curve; false when none.
     static bool NormalizeEllipseArc(double& mx, double& my, double& ratio, double& start, double& end);

@@ -138,6 +138,10 @@ bool CDxfDocument::WriteSolidHatch(const std::vector<HatchLoop>& loops, const En
                 ToOutputLength(edge.mx);
                 ToOutputLength(edge.my);
                 break;
+            case HatchEdge::Kind::Spline:
+                for (DxfPoint& p : edge.controls)
+                    ToOutputUnit(p.x, p.y);
+                break;
             }
         }
     return WriteHatchLoops(mapped, style);

@@ -10,3 +10,10 @@ struct DxfVertex
     double endWidth = 0.0;
     double bulge = 0.0;
 };
+
+// A point in DXF coordinates, for the entities defined by points alone (spline control points).
+struct DxfPoint
+{
+    double x = 0.0;
+    double y = 0.0;
+};

@@ -18,7 +18,11 @@ struct CContourSegment
     {
         Line,
         Quadratic,
-        Cubic
+        Cubic,
+        // An arc of a circle, given by its end and its bulge.
+        CircularArc,
+        // An arc of an ellipse: c1 its centre, c2 its major axis end relative to the centre.
+        EllipticalArc
     };
     Kind kind = Kind::Line;
     // The control points the kind has (none, c1, or c1 and c2), then where the segment ends; it
@@ -26,6 +30,15 @@ struct CContourSegment
     CContourPoint c1;
     CContourPoint c2;
     CContourPoint end;
+    // CircularArc: the tangent of a quarter of the turn, positive counter-clockwise (a polyline's
+    // bulge).
+    double bulge = 0.0;
+    // EllipticalArc: the minor axis over the major one, in (0, 1]; the arc runs from parameter
+    // `start` over `sweep` (radians, positive counter-clockwise), its point at t being
+    // c1 + c2 cos t + ratio * (-c2.y, c2.x) sin t.
+    double ratio = 1.0;
+    double start = 0.0;
+    double sweep = 0.0;
 };
 
 struct CContour

@@ -2,6 +2,8 @@
 
 #include "geometry/flatten.h"
 
+#include <cmath>
+
 namespace
 {
 
@@ -14,6 +16,67 @@ void AppendDistinct(const CPointList& points, std::size_t from, CPointList& out)
             continue;
         out.push_back(p);
     }
+}
+
+// Points along an arc at most a tenth of a quarter turn apart, its end exact: the arcs of path data
+// come flattened the way of their own, so only a contour made elsewhere brings one here.
+template <typename PointAt>
+void ArcPoints(double sweep, const CContourPoint& end, PointAt pointAt, CPointList& out)
+{
+    constexpr double kStep = 0.157; // radians
+    const double steps = std::ceil(std::fabs(sweep) / kStep);
+    const int count = std::isfinite(steps) ? static_cast<int>(std::fmin(steps, 4096.0)) : 1;
+    for (int i = 1; i < count; ++i)
+    {
+        CPointData p;
+        pointAt(sweep * i / count, p.x, p.y);
+        out.push_back(p);
+    }
+    CPointData last;
+    last.x = end.x;
+    last.y = end.y;
+    out.push_back(last);
+}
+
+void CircularArcPoints(double x, double y, const CContourSegment& segment, CPointList& out)
+{
+    // From the chord and the bulge b = tan(sweep / 4): the centre lies off the chord's middle by
+    // (1 - b^2) / (4 b) of its length, to the left for a positive bulge.
+    const double sweep = 4.0 * std::atan(segment.bulge);
+    const double dx = segment.end.x - x;
+    const double dy = segment.end.y - y;
+    if (segment.bulge == 0.0 || (dx == 0.0 && dy == 0.0))
+    {
+        ArcPoints(0.0, segment.end, [](double, double&, double&) {}, out);
+        return;
+    }
+    const double offset = (1.0 - segment.bulge * segment.bulge) / (4.0 * segment.bulge);
+    const double cx = x + 0.5 * dx - offset * dy;
+    const double cy = y + 0.5 * dy + offset * dx;
+    const double rx = x - cx;
+    const double ry = y - cy;
+    ArcPoints(sweep, segment.end,
+              [&](double t, double& px, double& py)
+              {
+                  px = cx + rx * std::cos(t) - ry * std::sin(t);
+                  py = cy + rx * std::sin(t) + ry * std::cos(t);
+              },
+              out);
+}
+
+void EllipticalArcPoints(const CContourSegment& segment, CPointList& out)
+{
+    const CContourPoint& c = segment.c1;
+    const CContourPoint& m = segment.c2;
+    ArcPoints(segment.sweep, segment.end,
+              [&](double t, double& px, double& py)
+              {
+                  const double u = std::cos(segment.start + t);
+                  const double v = std::sin(segment.start + t) * segment.ratio;
+                  px = c.x + m.x * u - m.y * v;
+                  py = c.y + m.y * u + m.x * v;
+              },
+              out);
 }
 
 } // namespace
@@ -48,10 +111,18 @@ void FlattenContour(const CContour& contour, CPointList& points)
             FlattenCubic(x, y, segment.c1.x, segment.c1.y, segment.c2.x, segment.c2.y, segment.end.x,
                          segment.end.y, curve);
             break;
+        case CContourSegment::Kind::CircularArc:
+            CircularArcPoints(x, y, segment, curve);
+            break;
+        case CContourSegment::Kind::EllipticalArc:
+            EllipticalArcPoints(segment, curve);
+            break;
         }
         // A curve's first point is where the segment starts, already in the list; the quadratic's
         // is its single-precision copy, which would only add a step too short to see.
-        AppendDistinct(curve, segment.kind == CContourSegment::Kind::Line ? 0 : 1, points);
+        const bool startsAtStart =
+            segment.kind == CContourSegment::Kind::Quadratic || segment.kind == CContourSegment::Kind::Cubic;
+        AppendDistinct(curve, startsAtStart ? 1 : 0, points);
         x = segment.end.x;
         y = segment.end.y;
     }

@@ -97,6 +97,12 @@ void CFillLoopSink::TakeSubpath(CPointList& points, const std::string& transform
 
 int CPathGeometry::FilledPathElement(const std::string& transform, std::string_view d)
 {
+    m_curveWriting->FillPath(*this, transform, d);
+    return 0;
+}
+
+void CPathGeometry::FillFlattened(const std::string& transform, std::string_view d)
+{
     const EntityStyle style = FillStyle();
 
     std::vector<CPolylinedata> loops;
@@ -133,5 +139,4 @@ int CPathGeometry::FilledPathElement(const std::string& transform, std::string_v
     // Collecting a loop does not consume a closepath the way writing an outline does; left set, it
     // would close the first open subpath of whatever element comes next.
     m_closeSeen = 0;
-    return 0;
 }

@@ -78,16 +78,21 @@ int CPathGeometry::PathElement(const std::string& transform, std::string_view d,
         m_lineType = "BYLAYER";
     }
 
+    m_curveWriting->StrokePath(*this, transform, d);
+
+    m_markerStartRef.clear();
+    m_markerEndRef.clear();
+    return 0;
+}
+
+void CPathGeometry::StrokeFlattened(const std::string& transform, std::string_view d)
+{
     // One list serves every subpath of the element: the writer empties it but keeps its room.
     CPointList points;
     points.reserve(std::clamp(d.size() / 4, kInitialPointRoom, kMaxInitialPointRoom));
     COutlineSink outlines(*this);
     ParsePath(transform, d, points, &outlines);
     WriteSubpath(points, transform);
-
-    m_markerStartRef.clear();
-    m_markerEndRef.clear();
-    return 0;
 }
 
 bool CPathGeometry::SubpathWritable(const CPointList& points, std::size_t from, std::size_t to,

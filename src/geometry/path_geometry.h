@@ -13,6 +13,8 @@
 #pragma once
 
 #include "dxf/document.h"
+#include "geometry/contour.h"
+#include "geometry/curve_writing.h"
 #include "geometry/records.h"
 #include "geometry/transform.h"
 
@@ -72,6 +74,11 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     int ReadNumbers6(std::string_view args, double values[6]);
     int ReadArcArgs(std::string_view args, double& rx, double& ry, double& rotation, int& largeArc,
                     int& sweep, double& x, double& y);
+    // The control points and end (x1 y1 x2 y2 x3 y3) of a C, c, S or s step from the current point
+    // (px, py), relative ones offset by (ox, oy); a smooth step's first control point as the
+    // reading's smooth start has it. 1 when read, 0 when the step is skipped, -1 when the path ends.
+    int CubicStep(char letter, std::string_view args, double px, double py, double ox, double oy,
+                  double controls[6]);
     // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
     bool TakePlainArgs(std::string_view args, double* values, int count);
 
@@ -81,6 +88,29 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // Appends the points of d to points. Each subpath a moveto ends goes to the sink with the
     // transform; without a sink every subpath stays in the list, its end marked.
     void ParsePath(const std::string& transform, std::string_view d, CPointList& points, CSubpathSink* sink);
+    // The two ways of writing a path (see CCurveWriting): by its points, or by its curves.
+    void StrokeFlattened(const std::string& transform, std::string_view d);
+    void FillFlattened(const std::string& transform, std::string_view d);
+    void StrokeNative(const std::string& transform, std::string_view d);
+    void FillNative(const std::string& transform, std::string_view d);
+    // The subpaths of d as contours in DXF coordinates, their segments of the kinds the data
+    // draws: arcs of circles where the mapping keeps circles, else of ellipses. A lone moveto
+    // gives a contour without segments. closeAlways: the closepath mark ends with every subpath,
+    // as filled paths take it, rather than with every drawn one.
+    void ReadPathContours(const std::string& transform, std::string_view d, std::vector<CContour>& contours,
+                          bool closeAlways);
+    // The outline of a rectangle with rounded corners, corners = {x1, y1, x2, y2, rx, ry} in user
+    // units: its sides and corner arcs from the top side's left end clockwise, closed.
+    void RoundedRectContour(const std::string& transform, const double corners[6], CContour& contour) const;
+    // Contours in DXF coordinates written as curves: each as its outline (when outline is given;
+    // width on every vertex, so curves the entities cannot widen go as points) and all together as
+    // the loops of one solid hatch (when fill is given). Glyph outlines and paths alike.
+    void WriteContours(const std::vector<CContour>& contours, const EntityStyle* outline, double width,
+                       const EntityStyle* fill);
+    void WriteContourOutline(const CContour& contour, double width, const EntityStyle& style);
+    // The boundary loop of a contour, closed by a line when it ends away from its start; false
+    // when it encloses nothing.
+    static bool ContourLoop(const CContour& contour, HatchLoop& loop);
     void WriteSubpath(CPointList& points, const std::string& transform);
     // The front of a stroked subpath too long to keep as points is counted (a first pass over the
     // subpath) or written (the second); the last few points stay, for the end marker and the rest.
@@ -155,4 +185,6 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
         ByGrammar
     };
     CPathGrammar m_pathGrammar = CPathGrammar::AsRead;
+    // How paths are written, chosen at the start of a conversion.
+    const CCurveWriting* m_curveWriting = &FlattenedCurves();
 };

@@ -30,6 +30,45 @@ void AppendPoint(CPointList& points, double x, double y)
 
 } // namespace
 
+int CPathGeometry::CubicStep(char letter, std::string_view args, double px, double py, double ox, double oy,
+                             double controls[6])
+{
+    double values[6] = {};
+    if (letter == 'C' || letter == 'c')
+    {
+        if (ReadNumbers6(args, values) == 0)
+            return -1;
+        for (int i = 0; i < 6; i += 2)
+        {
+            controls[i] = values[i] + ox;
+            controls[i + 1] = values[i + 1] + oy;
+        }
+        return 1;
+    }
+    if (ReadNumbers4(args, values) == 0)
+        return 0;
+    controls[2] = values[0] + ox;
+    controls[3] = values[1] + oy;
+    controls[4] = values[2] + ox;
+    controls[5] = values[3] + oy;
+    if (IsOneOf(m_lastCommand, "SsCc"))
+    {
+        controls[0] = 2.0 * px - m_lastControlX;
+        controls[1] = 2.0 * py - m_lastControlY;
+    }
+    else if (m_pathGrammar == CPathGrammar::ByGrammar)
+    {
+        controls[0] = px;
+        controls[1] = py;
+    }
+    else
+    {
+        controls[0] = controls[2];
+        controls[1] = controls[3];
+    }
+    return 1;
+}
+
 void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, CPointList& points,
                               CSubpathSink* sink)
 {
@@ -216,54 +255,21 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
             case 'S':
             case 's':
             {
-                const bool full = letter == 'C' || letter == 'c';
-                double values[6] = {};
-                double x1 = 0.0;
-                double y1 = 0.0;
-                double x2 = 0.0;
-                double y2 = 0.0;
-                double x3 = 0.0;
-                double y3 = 0.0;
-                if (full)
+                double c[6] = {};
+                const int read = CubicStep(letter, args, px, py, ox, oy, c);
+                if (read < 0)
                 {
-                    if (ReadNumbers6(args, values) == 0)
-                    {
-                        endPath = true;
-                        break;
-                    }
-                    x1 = values[0] + ox;
-                    y1 = values[1] + oy;
-                    x2 = values[2] + ox;
-                    y2 = values[3] + oy;
-                    x3 = values[4] + ox;
-                    y3 = values[5] + oy;
+                    endPath = true;
+                    break;
                 }
-                else
-                {
-                    if (ReadNumbers4(args, values) == 0)
-                    {
-                        break;
-                    }
-                    x2 = values[0] + ox;
-                    y2 = values[1] + oy;
-                    x3 = values[2] + ox;
-                    y3 = values[3] + oy;
-                    if (IsOneOf(m_lastCommand, "SsCc"))
-                    {
-                        x1 = 2.0 * px - m_lastControlX;
-                        y1 = 2.0 * py - m_lastControlY;
-                    }
-                    else if (m_pathGrammar == CPathGrammar::ByGrammar)
-                    {
-                        x1 = px;
-                        y1 = py;
-                    }
-                    else
-                    {
-                        x1 = x2;
-                        y1 = y2;
-                    }
-                }
+                if (read == 0)
+                    break;
+                const double x1 = c[0];
+                const double y1 = c[1];
+                const double x2 = c[2];
+                const double y2 = c[3];
+                const double x3 = c[4];
+                const double y3 = c[5];
                 // The flattener starts the curve with the current point, which the moveto already appended.
                 if (afterMoveto && !points.empty())
                 {

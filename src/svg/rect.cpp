@@ -166,6 +166,12 @@ void CConverter::WriteRoundedRect(const std::string& transform, const std::strin
     const double y1 = orbelin::ReadDouble(y);
     const double x2 = x1 + orbelin::ReadDouble(width);
     const double y2 = y1 + orbelin::ReadDouble(height);
+    const double box[6] = {x1, y1, x2, y2, rx, ry};
+    const EntityStyle fillStyle = RectHatchStyle(*this);
+    const EntityStyle outlineStyle = OutlineStyle(m_lineType);
+    if (m_curveWriting->RoundedRect(*this, transform, box, fill ? nullptr : &outlineStyle,
+                                    fill ? &fillStyle : nullptr))
+        return;
     CMatrix matrix;
     const CMatrix* element = ParseTransform(transform, matrix) ? &matrix : nullptr;
 

@@ -1,7 +1,7 @@
 #include "svg/text_writing.h"
 
 #include "fonts/text_outlines.h"
-#include "geometry/contour_flatten.h"
+#include "geometry/curve_writing.h"
 
 #include <cmath>
 #include <cstddef>
@@ -31,16 +31,16 @@ std::string_view CutContent(std::string_view content)
 class CEntityTextWriting final : public CTextWriting
 {
   public:
-    void Write(CDxfDocument& document, const CTextRun& run) override
+    void Write(CPathGeometry& geometry, const CTextRun& run) override
     {
-        document.WriteTextEntity(run.x, run.y, run.height, run.angle, run.content, run.style, run.alignment);
+        geometry.WriteTextEntity(run.x, run.y, run.height, run.angle, run.content, run.style, run.alignment);
     }
 };
 
 class COutlineTextWriting final : public CTextWriting
 {
   public:
-    void Write(CDxfDocument& document, const CTextRun& run) override
+    void Write(CPathGeometry& geometry, const CTextRun& run) override
     {
         // A text with no size shows nothing; a non-finite one has no place at all.
         const double em = run.height / kHeightPerEm;
@@ -50,7 +50,7 @@ class COutlineTextWriting final : public CTextWriting
         if (!m_fonts.Outline(run.family, CutContent(run.content), m_outline, run.weight, run.italic))
         {
             // No font on the system at all: the text is kept, as the entity a CAD program can show.
-            m_entities.Write(document, run);
+            m_entities.Write(geometry, run);
             return;
         }
         const double shift = run.alignment == 1   ? -0.5 * m_outline.advance
@@ -76,7 +76,8 @@ class COutlineTextWriting final : public CTextWriting
                     place(segment.c2);
             }
         }
-        const EntityStyle style = document.OutlineStyle(document.m_lineType);
+        const EntityStyle style = geometry.OutlineStyle(geometry.m_lineType);
+        const CCurveWriting& curves = *geometry.m_curveWriting;
         // Each glyph its own hatch: the overlaps of neighbouring glyphs (joined scripts, marks)
         // would otherwise be read as holes.
         if (run.filled)
@@ -87,9 +88,9 @@ class COutlineTextWriting final : public CTextWriting
                 m_glyph.assign(m_outline.contours.begin() + static_cast<std::ptrdiff_t>(glyph.firstContour),
                                m_outline.contours.begin() +
                                    static_cast<std::ptrdiff_t>(glyph.firstContour + glyph.contourCount));
-                WriteFlattenedContourHatch(document, m_glyph, style);
+                curves.WriteOutlines(geometry, m_glyph, nullptr, &style);
             }
-        WriteFlattenedContours(document, m_outline.contours, style);
+        curves.WriteOutlines(geometry, m_outline.contours, &style, nullptr);
     }
 
   private:

@@ -3,7 +3,7 @@
 // can follow. Both readings hand every text here, placed as the TEXT entity would be.
 #pragma once
 
-#include "dxf/document.h"
+#include "geometry/path_geometry.h"
 
 #include <memory>
 #include <string>
@@ -31,8 +31,8 @@ class CTextWriting
   public:
     virtual ~CTextWriting() = default;
     // Writes the run through the document's entity conventions, in its current layer and stroke colour
-    // and line type, as the TEXT entity takes them.
-    virtual void Write(CDxfDocument& document, const CTextRun& run) = 0;
+    // and line type, as the TEXT entity takes them; outlines go the way the conversion writes curves.
+    virtual void Write(CPathGeometry& geometry, const CTextRun& run) = 0;
 };
 
 enum class TextForm

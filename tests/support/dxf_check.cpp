@@ -613,7 +613,25 @@ class CChecker
                 if (Real(edge, 11) == 0.0 && Real(edge, 21) == 0.0)
                     Problem(line, "HATCH ellipse edge without a major axis");
             }
-            else if (type != 4)
+            else if (type == 4)
+            {
+                long long knots = 0;
+                long long controls = 0;
+                ParseInt(Value(edge, 95), knots);
+                ParseInt(Value(edge, 96), controls);
+                long long knotsSeen = 0;
+                long long controlsSeen = 0;
+                for (std::size_t k = edge.first; k < edge.last; ++k)
+                {
+                    knotsSeen += m_groups[k].code == 40 ? 1 : 0;
+                    controlsSeen += m_groups[k].code == 10 ? 1 : 0;
+                }
+                if (knots != knotsSeen || controls != controlsSeen || controls < 2)
+                    Problem(line, "HATCH spline edge declares " + std::to_string(knots) + " knots and " +
+                                      std::to_string(controls) + " control points, has " +
+                                      std::to_string(knotsSeen) + " and " + std::to_string(controlsSeen));
+            }
+            else
                 Problem(line, "HATCH edge of type " + std::to_string(type));
             i = end;
         }

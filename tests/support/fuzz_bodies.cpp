@@ -319,7 +319,8 @@ std::string FuzzConversion(std::string_view input)
     const std::string dxf = Scratch().Path("out.dxf");
     if (!WriteAll(svg, input))
         return "cannot write the scratch input " + svg;
-    // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length.
+    // With and without fills, then scaled into a unit: down (mm) or up (px), by the input's length,
+    // and so again with the curves written as curves.
     const OutputUnits scaled = input.size() % 2 == 0 ? OutputUnits::Millimetres : OutputUnits::Pixels;
     // Last, texts as glyph outlines, by one reading or the other.
     const bool exact = input.size() % 3 == 0;
@@ -330,10 +331,12 @@ std::string FuzzConversion(std::string_view input)
         TextOutput text;
         bool exact;
         const char* name;
+        CurveOutput curves = CurveOutput::Flatten;
     } passes[] = {{true, OutputUnits::None, TextOutput::Entities, false, "with fills"},
                   {false, OutputUnits::None, TextOutput::Entities, false, "without fills"},
+                  {true, OutputUnits::None, TextOutput::Outlines, exact, "texts as outlines"},
                   {true, scaled, TextOutput::Entities, false, "in a unit"},
-                  {true, OutputUnits::None, TextOutput::Outlines, exact, "texts as outlines"}};
+                  {true, scaled, TextOutput::Outlines, !exact, "with native curves", CurveOutput::Native}};
     for (const auto& pass : passes)
     {
         std::remove(dxf.c_str());
@@ -344,6 +347,7 @@ std::string FuzzConversion(std::string_view input)
         request.units = pass.units;
         request.text = pass.text;
         request.exactSvg = pass.exact;
+        request.curves = pass.curves;
         const ConversionResult result = RunConversion(request);
         if (!result.ok())
         {
