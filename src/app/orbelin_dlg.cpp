@@ -43,6 +43,7 @@ const QString kFillOptionKey = QStringLiteral("Orbelin/FillOption");
 const QString kExactSvgKey = QStringLiteral("Orbelin/ExactSvg");
 // Stored as the name the command line takes ("mm"), so that the value reads the same everywhere.
 const QString kUnitsKey = QStringLiteral("Orbelin/Units");
+const QString kCurvesKey = QStringLiteral("Orbelin/Curves");
 const QString kTextKey = QStringLiteral("Orbelin/Text");
 const QString kQuestionCaption = QStringLiteral("Tessaro SVG to DXF");
 const QString kQuestion =
@@ -164,6 +165,7 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     m_fillOption = profile.value(kFillOptionKey, 1).toInt();
     m_exactSvg = profile.value(kExactSvgKey, 0).toInt();
     m_units = StoredChoice(profile, kUnitsKey, ParseOutputUnits, OutputUnits::None);
+    m_curves = StoredChoice(profile, kCurvesKey, ParseCurveOutput, CurveOutput::Flatten);
     m_text = StoredChoice(profile, kTextKey, ParseTextOutput, TextOutput::Entities);
 
     setWindowTitle(kAppName);
@@ -194,9 +196,12 @@ COrbelinDlg::COrbelinDlg(std::unique_ptr<CUiServices> services, QWidget* parent)
     m_fill->setChecked(m_fillOption != 0);
     m_exact->setChecked(m_exactSvg != 0);
     ShowChoice(m_unitsChoice, OutputUnitsName(m_units));
+    ShowChoice(m_curvesChoice, CurveOutputName(m_curves));
     ShowChoice(m_textChoice, TextOutputName(m_text));
     connect(m_unitsChoice, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index)
             { m_units = ChosenValue(m_unitsChoice, index, ParseOutputUnits, OutputUnits::None); });
+    connect(m_curvesChoice, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index)
+            { m_curves = ChosenValue(m_curvesChoice, index, ParseCurveOutput, CurveOutput::Flatten); });
     connect(m_textChoice, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index)
             { m_text = ChosenValue(m_textChoice, index, ParseTextOutput, TextOutput::Entities); });
     // The paths of the last conversion, so that a drawing revised in another program is converted
@@ -223,6 +228,7 @@ COrbelinDlg::~COrbelinDlg()
     profile.setValue(kFillOptionKey, m_fillOption);
     profile.setValue(kExactSvgKey, m_exactSvg);
     profile.setValue(kUnitsKey, QString::fromLatin1(OutputUnitsName(m_units)));
+    profile.setValue(kCurvesKey, QString::fromLatin1(CurveOutputName(m_curves)));
     profile.setValue(kTextKey, QString::fromLatin1(TextOutputName(m_text)));
 }
 
@@ -305,6 +311,13 @@ QWidget* COrbelinDlg::CreateOutputGroup()
            "None writes the drawing's own numbers without a unit. DXF has no pixel unit: px is declared "
            "unitless."));
     row->addSpacing(12);
+    m_curvesChoice = AddOutputChoice(
+        group, row, "curves", tr("&Curves:"), {{tr("Flatten"), "flatten"}, {tr("Native"), "native"}},
+        tr("Flatten writes every curve as a polyline of many short segments.\n"
+           "Native writes curves as curves: Bezier runs as splines, circular arcs as polyline bulges, "
+           "elliptical arcs as ellipse arcs, in fills too.\nA spline has no width: a stroked curve with "
+           "a width is written as a polyline of short arcs."));
+    row->addSpacing(12);
     m_textChoice = AddOutputChoice(
         group, row, "text", tr("&Text:"), {{tr("Entities"), "entities"}, {tr("Outlines"), "outlines"}},
         tr("Entities writes each text as a TEXT entity, set by the CAD program in a font of its own.\n"
@@ -322,6 +335,7 @@ ConversionRequest COrbelinDlg::MakeRequest(const std::string& input, const std::
     request.fillOption = m_fillOption != 0;
     request.exactSvg = m_exactSvg != 0;
     request.units = m_units;
+    request.curves = m_curves;
     request.text = m_text;
     request.detailedProgress = true;
     return request;

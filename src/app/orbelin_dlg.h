@@ -42,6 +42,7 @@ class COrbelinDlg : public QDialog
     int ExactSvg() const { return m_exactSvg; }
     // The unit chosen in the "Output" group.
     OutputUnits Units() const { return m_units; }
+    CurveOutput Curves() const { return m_curves; }
     TextOutput Text() const { return m_text; }
     // Moves the value into the progress bar: shown while below 100, hidden at 100.
     void ShowProgress(int percent);
@@ -121,6 +122,7 @@ class COrbelinDlg : public QDialog
     int m_fillOption = 1;
     int m_exactSvg = 0;
     OutputUnits m_units = OutputUnits::None;
+    CurveOutput m_curves = CurveOutput::Flatten;
     TextOutput m_text = TextOutput::Entities;
     // Outputs that may be replaced without a question: those the Save As dialog returned in this run
     // (it has asked already) and those this window wrote in this run. Absolute paths.
@@ -150,6 +152,7 @@ class COrbelinDlg : public QDialog
     // The "Output" group: how the drawing is written beyond the fill option.
     QWidget* m_outputGroup = nullptr;
     QComboBox* m_unitsChoice = nullptr;
+    QComboBox* m_curvesChoice = nullptr;
     QComboBox* m_textChoice = nullptr;
     CTextProgressCtrl* m_progress = nullptr;
     CCoolBtn* m_menuButton = nullptr;

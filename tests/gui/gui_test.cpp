@@ -265,6 +265,8 @@ class GuiTest : public QObject
     void exactSvgIsStoredAtExit();
     void unitsChoiceIsStoredAndConverts_data();
     void unitsChoiceIsStoredAndConverts();
+    void curveAndTextChoicesAreStoredAndConvert_data();
+    void curveAndTextChoicesAreStoredAndConvert();
     void missingPathIsReported_data();
     void missingPathIsReported();
     void unwritableOutputLeavesBarAt15();
@@ -565,6 +567,69 @@ void GuiTest::unitsChoiceIsStoredAndConverts()
     QCOMPARE(profile.value(QStringLiteral("Orbelin/Units")).toString(), saved);
 }
 
+void GuiTest::curveAndTextChoicesAreStoredAndConvert_data()
+{
+    QTest::addColumn<QString>("choice");  // the combo box and the last part of its settings key
+    QTest::addColumn<QString>("stored");  // its stored value, empty: nothing stored yet
+    QTest::addColumn<QString>("chosen");  // the text chosen, empty: left as it is
+    QTest::addColumn<QString>("saved");   // its value stored at the end
+    QTest::addColumn<QString>("textForm"); // the text form stored beforehand
+    QTest::addColumn<QByteArray>("entity"); // an entity type the output must hold, or not
+    QTest::addColumn<bool>("present");
+    // The drawing's text outlined with native curves is the one place a spline must come out.
+    QTest::newRow("curves default flatten") << "Curves" << "" << "" << "flatten" << "outlines"
+                                            << QByteArray("SPLINE") << false;
+    QTest::newRow("curves native chosen") << "Curves" << "" << "Native" << "native" << "outlines"
+                                          << QByteArray("SPLINE") << true;
+    QTest::newRow("curves native kept") << "Curves" << "native" << "" << "native" << "outlines"
+                                        << QByteArray("SPLINE") << true;
+    QTest::newRow("curves unknown reads as flatten") << "Curves" << "bezier" << "" << "flatten" << "outlines"
+                                                     << QByteArray("SPLINE") << false;
+    QTest::newRow("text default entities") << "Text" << "" << "" << "entities" << ""
+                                           << QByteArray("TEXT") << true;
+    QTest::newRow("text outlines chosen") << "Text" << "" << "Outlines" << "outlines" << ""
+                                          << QByteArray("TEXT") << false;
+    QTest::newRow("text outlines back to entities") << "Text" << "outlines" << "Entities" << "entities" << ""
+                                                    << QByteArray("TEXT") << true;
+}
+
+void GuiTest::curveAndTextChoicesAreStoredAndConvert()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, stored);
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QFETCH(QString, textForm);
+    QFETCH(QByteArray, entity);
+    QFETCH(bool, present);
+    const QString key = QStringLiteral("Orbelin/") + choice;
+    {
+        QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+        if (!textForm.isEmpty())
+            profile.setValue(QStringLiteral("Orbelin/Text"), textForm);
+        if (!stored.isEmpty())
+            profile.setValue(key, stored);
+    }
+    m_dialog = MakeDialog();
+    auto* box = m_dialog->findChild<QComboBox*>(choice.toLower());
+    QVERIFY(box);
+    QVERIFY(m_dialog->findChild<QGroupBox*>(QStringLiteral("outputGroup"))->isAncestorOf(box));
+    if (!chosen.isEmpty())
+        box->setCurrentIndex(box->findText(chosen));
+
+    const QString output = Scratch(QStringLiteral("choices.dxf"));
+    QFile::remove(output);
+    Input()->setText(Scratch(QStringLiteral("drawing.svg")));
+    Output()->setText(output);
+    ConvertAndWait();
+    QVERIFY(m_ui->messages.isEmpty());
+    QCOMPARE(ReadAll(output).contains("\n" + entity + "\n"), present);
+
+    m_dialog.reset();
+    QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
+    QCOMPARE(profile.value(key).toString(), saved);
+}
+
 void GuiTest::missingPathIsReported_data()
 {
     QTest::addColumn<QString>("input");
@@ -857,7 +922,8 @@ void GuiTest::cancelMidRun()
     QVERIFY(!Input()->isEnabled());
     QVERIFY(!Output()->isEnabled());
     QVERIFY(!m_dialog->findChild<QCheckBox*>(QStringLiteral("fillOption"))->isEnabled());
-    QVERIFY(!m_dialog->findChild<QComboBox*>(QStringLiteral("units"))->isEnabled());
+    for (const char* name : {"units", "curves", "text"})
+        QVERIFY2(!m_dialog->findChild<QComboBox*>(QLatin1String(name))->isEnabled(), name);
     QTest::keyClick(m_dialog.get(), Qt::Key_Return);
     QVERIFY(m_dialog->isVisible());
     if (escape)
