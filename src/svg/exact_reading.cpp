@@ -1,6 +1,7 @@
 #include "svg/exact_reading.h"
 
 #include "platform/text.h"
+#include "geometry/curve_writing.h"
 #include "svg/converter.h"
 #include "svg/exact_transform.h"
 #include "svg/style.h"
@@ -810,6 +811,20 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
     if (!fill && !stroke)
         return;
     HandOver(frame);
+    {
+        // Where curves are written as curves, the corners become the bulges or ellipse arcs of one
+        // outline (and one hatch loop) by the same rule as the default reading's rectangles.
+        const double box[6] = {x, y, x + w, y + h, rx, ry};
+        const int savedAci = cv.m_strokeAci;
+        if (!style.StrokeDrawn())
+            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        const EntityStyle outline = cv.OutlineStyle(cv.m_lineType);
+        cv.m_strokeAci = savedAci;
+        const EntityStyle fillStyle = cv.FillStyle();
+        if (cv.m_curveWriting->RoundedRect(cv, std::string(), box, stroke ? &outline : nullptr,
+                                           fill ? &fillStyle : nullptr))
+            return;
+    }
     const CMatrix& m = frame.ctm;
     constexpr double kHalfPi = kTwoPi / 4;
     // Each side and the corner after it, clockwise on the screen from the top left: the side's ends,
