@@ -59,4 +59,27 @@ TEST(FormatDxfRealTest, LargestDoubleFitsTheBuffer)
     EXPECT_EQ(text.substr(text.size() - 2), ".0");
 }
 
+// The shortest form reads back as the very value, and a whole number still reads as a real.
+TEST(ShortestRealTest, ReadsBackAsTheSameDouble)
+{
+    const struct
+    {
+        double value;
+        const char* text;
+    } cases[] = {
+        {643.301, "643.301"},     {805.431, "805.431"},   {1.0, "1.0"},        {-2.5, "-2.5"},
+        {0.1, "0.1"},             {1e-20, "1e-20"},       {1e15, "1e+15"},     {-0.0, "-0.0"},
+        {0.0, "0.0"},             {123456789.0, "123456789.0"},
+        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+    };
+    for (const auto& c : cases)
+    {
+        char buffer[kDxfRealBufferSize + 2];
+        const char* end = orbelin::dxf::PutRealLine(buffer, c.value, kShortestReal);
+        const std::string line(static_cast<const char*>(buffer), end);
+        EXPECT_EQ(line, std::string(c.text) + "\n") << c.value;
+        EXPECT_EQ(std::stod(line), c.value) << c.text;
+    }
+}
+
 } // namespace

@@ -239,6 +239,7 @@ ConversionResult RunConversion(const ConversionRequest& request, const ProgressS
     converter.ResetConversion();
     // Chosen once: every path of both readings is written through it.
     converter.m_curveWriting = request.curves == CurveOutput::Native ? &NativeCurves() : &FlattenedCurves();
+    converter.m_shortestReals = request.curves == CurveOutput::Native;
 
     // A folder opens like a file on some systems and then reports a nonsense length.
     std::error_code ec;

@@ -37,10 +37,13 @@ bool CDxfDocument::WriteBezierSpline(int degree, const std::vector<DxfPoint>& co
     m_dxf->writeSpline(*m_writer, data, MakeAttributes(*this, style));
     for (const double knot : knots)
         m_dxf->writeKnot(*m_writer, DL_KnotData(knot));
+    // Only x and y: the points lie in the drawing's plane (the planar flag says so), and a zero z
+    // for each of them would be an eighth of the entity.
     for (DxfPoint p : controls)
     {
         ToOutputUnit(p.x, p.y);
-        m_dxf->writeControlPoint(*m_writer, DL_ControlPointData(p.x, p.y, 0.0, 1.0));
+        m_writer->dxfReal(10, p.x);
+        m_writer->dxfReal(20, p.y);
     }
     return true;
 }

@@ -235,6 +235,11 @@ class CDxfDocument
     // Set from another thread to stop the conversion; the walk and EndDxfDocument look at it.
     const std::atomic<bool>* m_cancel = nullptr;
     bool Cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+    // Set before BeginDxfDocument: every real goes out in the shortest text that reads back as the
+    // same double, instead of dxflib's fixed sixteen decimals. Curves written as curves are a new
+    // form of output for machines, and most of what they hold is control points; the fixed form
+    // makes 643.301 twenty characters long.
+    bool m_shortestReals = false;
     // Path of the open output file, for the final checks of EndDxfDocument; empty for a stream.
     std::string m_outputPath;
     // The errno value behind the last failure of BeginDxfDocument or EndDxfDocument, 0 when none.

@@ -39,12 +39,19 @@ int OpenOutput(const char* path, int& error)
     return fd;
 }
 
+int DecimalsFor(DL_Codes::version dxfVersion, bool shortestReals)
+{
+    if (shortestReals)
+        return kShortestReal;
+    return dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16;
+}
+
 } // namespace
 
 // The library's own stream is given no file at all (an empty name opens nothing, so it creates
 // nothing either): every group comes here, and the stream is never written.
-CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
-    : DL_WriterA("", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16)
+CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion, bool shortestReals)
+    : DL_WriterA("", dxfVersion), m_decimals(DecimalsFor(dxfVersion, shortestReals))
 {
     int error = 0;
     const int fd = OpenOutput(path, error);
@@ -52,8 +59,8 @@ CDxfWriter::CDxfWriter(const char* path, DL_Codes::version dxfVersion)
     m_block = m_sink->FreshBlock();
 }
 
-CDxfWriter::CDxfWriter(int fd, DL_Codes::version dxfVersion)
-    : DL_WriterA("", dxfVersion), m_decimals(dxfVersion == DL_Codes::AC1009_MIN ? 6 : 16),
+CDxfWriter::CDxfWriter(int fd, DL_Codes::version dxfVersion, bool shortestReals)
+    : DL_WriterA("", dxfVersion), m_decimals(DecimalsFor(dxfVersion, shortestReals)),
       m_sink(std::make_unique<CWritingThread>(fd, m_decimals, EBADF))
 {
     m_block = m_sink->FreshBlock();

@@ -27,9 +27,11 @@ class CDxfWriter : public DL_WriterA
 public:
     // Opens path for writing. An existing file is emptied only if it holds bytes: truncating an
     // empty file makes some file systems (ext4) write the whole new content back at close.
-    CDxfWriter(const char* path, DL_Codes::version dxfVersion);
+    // With shortestReals every real is written in the shortest text that reads back as the same
+    // double, instead of dxflib's fixed notation.
+    CDxfWriter(const char* path, DL_Codes::version dxfVersion, bool shortestReals = false);
     // Writes into an open descriptor (a pipe, a device) and closes it at the end; -1 fails at once.
-    CDxfWriter(int fd, DL_Codes::version dxfVersion);
+    CDxfWriter(int fd, DL_Codes::version dxfVersion, bool shortestReals = false);
     ~CDxfWriter() override;
     CDxfWriter(const CDxfWriter&) = delete;
     CDxfWriter& operator=(const CDxfWriter&) = delete;

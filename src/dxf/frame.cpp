@@ -82,7 +82,7 @@ int CDxfDocument::BeginDxfDocument(const std::string& path, unsigned long expect
     // Our writer rather than DL_Dxf::out's, which flushes after every number. The document object
     // keeps the version it was built with, AC1015, which every write call checks.
     m_outputPath = path;
-    return StartDxfDocument(std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015), expectedHandles);
+    return StartDxfDocument(std::make_unique<CDxfWriter>(path.c_str(), DL_Codes::AC1015, m_shortestReals), expectedHandles);
 }
 
 int CDxfDocument::BeginDxfDocument(int fd, unsigned long expectedHandles)
@@ -90,7 +90,7 @@ int CDxfDocument::BeginDxfDocument(int fd, unsigned long expectedHandles)
     m_writer.reset();
     // Nothing to read back: the seed stays as the header first gave it.
     m_outputPath.clear();
-    return StartDxfDocument(std::make_unique<CDxfWriter>(fd, DL_Codes::AC1015), expectedHandles);
+    return StartDxfDocument(std::make_unique<CDxfWriter>(fd, DL_Codes::AC1015, m_shortestReals), expectedHandles);
 }
 
 int CDxfDocument::StartDxfDocument(std::unique_ptr<CDxfWriter> writer, unsigned long expectedHandles)

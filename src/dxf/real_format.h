@@ -4,6 +4,7 @@
 // (writing_thread.cpp) and the vertex text (vertex_text.h), where nearly every real is a coordinate.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,9 @@
 
 // Room for any double in fixed notation with 16 decimals (309 integer digits, sign, point) and more.
 constexpr std::size_t kDxfRealBufferSize = 400;
+// In place of a count of decimals: the shortest text that reads back as the very same double
+// ("643.301", "1e-20"), with ".0" after a whole number so that it still reads as a real.
+constexpr int kShortestReal = -1;
 
 // Writes value as dxflib's DL_WriterA::dxfReal prints it: fixed notation with `decimals` decimals
 // (16, or 6 for the oldest DXF version), then trailing zeros cut down to one decimal. Returns the
@@ -253,6 +257,19 @@ inline char* PutRealLine(char* out, double value, int decimals)
     {
         std::memcpy(out, "0.0\n", 4);
         return out + 4;
+    }
+    if (decimals == kShortestReal)
+    {
+        // The writers never hand over a non-finite value; the buffer holds any finite one.
+        char* end = std::to_chars(out, out + kDxfRealBufferSize, value).ptr;
+        if (std::memchr(out, '.', static_cast<std::size_t>(end - out)) == nullptr &&
+            std::memchr(out, 'e', static_cast<std::size_t>(end - out)) == nullptr)
+        {
+            std::memcpy(end, ".0", 2);
+            end += 2;
+        }
+        *end = '\n';
+        return end + 1;
     }
     const std::size_t length =
         TakesSixteen(bits, decimals) ? FormatSixteen(bits, out) : FormatDxfReal(value, decimals, out);
