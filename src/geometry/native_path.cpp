@@ -19,11 +19,6 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 // for telling a mapping that keeps circles round.
 constexpr double kRoundTolerance = 1e-9;
 
-bool IsOneOf(const std::string& command, const char* letters)
-{
-    return command.size() == 1 && std::string_view(letters).find(command[0]) != std::string_view::npos;
-}
-
 // User units into DXF coordinates: the element matrix, the open groups, the y flip.
 class CPlaneMap
 {
@@ -355,72 +350,32 @@ void CPathGeometry::ReadPathContours(const std::string& transform, std::string_v
         }
         case 'Q':
         case 'q':
-        {
-            double values[4] = {};
-            if (ReadNumbers4(args, values) == 0)
-                break;
-            const double cx = values[0] + ox;
-            const double cy = values[1] + oy;
-            const double x = values[2] + ox;
-            const double y = values[3] + oy;
-            CContourSegment segment;
-            segment.kind = CContourSegment::Kind::Quadratic;
-            segment.c1 = map(cx, cy);
-            segment.end = map(x, y);
-            AddCurve(current(), from, segment);
-            m_lastControlX = cx;
-            m_lastControlY = cy;
-            px = x;
-            py = y;
-            break;
-        }
         case 'T':
         case 't':
         {
-            double x = 0.0;
-            double y = 0.0;
-            ReadNumberPair(args, x, y);
-            const bool follows = IsOneOf(m_lastCommand, "QqTt");
-            if (!follows && m_pathGrammar != CPathGrammar::ByGrammar)
+            double c[4] = {};
+            if (!QuadraticStep(letter, args, px, py, ox, oy, c))
                 break;
-            const double cx = follows ? 2.0 * px - m_lastControlX : px;
-            const double cy = follows ? 2.0 * py - m_lastControlY : py;
             CContourSegment segment;
             segment.kind = CContourSegment::Kind::Quadratic;
-            segment.c1 = map(cx, cy);
-            segment.end = map(x + ox, y + oy);
+            segment.c1 = map(c[0], c[1]);
+            segment.end = map(c[2], c[3]);
             AddCurve(current(), from, segment);
-            m_lastControlX = cx;
-            m_lastControlY = cy;
-            px = x + ox;
-            py = y + oy;
+            m_lastControlX = c[0];
+            m_lastControlY = c[1];
+            px = c[2];
+            py = c[3];
             break;
         }
         case 'A':
         case 'a':
         {
-            double rx = 0.0;
-            double ry = 0.0;
-            double rotation = 0.0;
-            int largeArc = 0;
-            int sweep = 0;
-            double x = 0.0;
-            double y = 0.0;
-            // By the grammar a negative radius is an error: the path ends before the step.
-            if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0 ||
-                (m_pathGrammar == CPathGrammar::ByGrammar && (rx < 0.0 || ry < 0.0)))
+            ArcEndpoints arc;
+            if (!ArcStep(args, ox, oy, arc))
             {
                 endPath = true;
                 break;
             }
-            ArcEndpoints arc;
-            arc.rx = rx;
-            arc.ry = ry;
-            arc.rotation = rotation;
-            arc.largeArc = largeArc >= 1 ? 1 : 0;
-            arc.sweep = sweep >= 1 ? 1 : 0;
-            arc.x = x + ox;
-            arc.y = y + oy;
             AddArc(current(), map, px, py, arc);
             px = arc.x;
             py = arc.y;

@@ -15,6 +15,7 @@
 #include "dxf/document.h"
 #include "geometry/contour.h"
 #include "geometry/curve_writing.h"
+#include "geometry/flatten.h"
 #include "geometry/records.h"
 #include "geometry/transform.h"
 
@@ -79,6 +80,13 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // reading's smooth start has it. 1 when read, 0 when the step is skipped, -1 when the path ends.
     int CubicStep(char letter, std::string_view args, double px, double py, double ox, double oy,
                   double controls[6]);
+    // The control point and end (cx cy x y) of a Q, q, T or t step, as CubicStep reads a cubic one:
+    // false when there is nothing to draw (numbers missing, or, as read, a T after no quadratic).
+    bool QuadraticStep(char letter, std::string_view args, double px, double py, double ox, double oy,
+                       double controls[4]);
+    // The arc of an A or a step, its end offset by (ox, oy): false when the path ends at it (numbers
+    // missing, or by the grammar a negative radius).
+    bool ArcStep(std::string_view args, double ox, double oy, ArcEndpoints& arc);
     // The numbers of the step just cut, when SplitCommandArgs could read them while cutting.
     bool TakePlainArgs(std::string_view args, double* values, int count);
 

@@ -69,6 +69,55 @@ int CPathGeometry::CubicStep(char letter, std::string_view args, double px, doub
     return 1;
 }
 
+bool CPathGeometry::QuadraticStep(char letter, std::string_view args, double px, double py, double ox,
+                                  double oy, double controls[4])
+{
+    if (letter == 'Q' || letter == 'q')
+    {
+        double values[4] = {};
+        if (ReadNumbers4(args, values) == 0)
+            return false;
+        controls[0] = values[0] + ox;
+        controls[1] = values[1] + oy;
+        controls[2] = values[2] + ox;
+        controls[3] = values[3] + oy;
+        return true;
+    }
+    double x = 0.0;
+    double y = 0.0;
+    ReadNumberPair(args, x, y);
+    const bool follows = IsOneOf(m_lastCommand, "QqTt");
+    if (!follows && m_pathGrammar != CPathGrammar::ByGrammar)
+        return false;
+    controls[0] = follows ? 2.0 * px - m_lastControlX : px;
+    controls[1] = follows ? 2.0 * py - m_lastControlY : py;
+    controls[2] = x + ox;
+    controls[3] = y + oy;
+    return true;
+}
+
+bool CPathGeometry::ArcStep(std::string_view args, double ox, double oy, ArcEndpoints& arc)
+{
+    double rx = 0.0;
+    double ry = 0.0;
+    double rotation = 0.0;
+    int largeArc = 0;
+    int sweep = 0;
+    double x = 0.0;
+    double y = 0.0;
+    if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0 ||
+        (m_pathGrammar == CPathGrammar::ByGrammar && (rx < 0.0 || ry < 0.0)))
+        return false;
+    arc.rx = rx;
+    arc.ry = ry;
+    arc.rotation = rotation;
+    arc.largeArc = largeArc >= 1 ? 1 : 0;
+    arc.sweep = sweep >= 1 ? 1 : 0;
+    arc.x = x + ox;
+    arc.y = y + oy;
+    return true;
+}
+
 void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, CPointList& points,
                               CSubpathSink* sink)
 {
@@ -284,67 +333,30 @@ void CPathGeometry::ParsePath(const std::string& transform, std::string_view d, 
             }
             case 'Q':
             case 'q':
-            {
-                double values[4] = {};
-                if (ReadNumbers4(args, values) == 0)
-                {
-                    break;
-                }
-                const double cx = values[0] + ox;
-                const double cy = values[1] + oy;
-                const double x = values[2] + ox;
-                const double y = values[3] + oy;
-                FlattenQuadratic(px, py, cx, cy, x, y, points);
-                m_lastControlX = cx;
-                m_lastControlY = cy;
-                px = x;
-                py = y;
-                break;
-            }
             case 'T':
             case 't':
             {
-                double x = 0.0;
-                double y = 0.0;
-                ReadNumberPair(args, x, y);
-                const bool follows = IsOneOf(m_lastCommand, "QqTt");
-                if (!follows && m_pathGrammar != CPathGrammar::ByGrammar)
+                double c[4] = {};
+                if (!QuadraticStep(letter, args, px, py, ox, oy, c))
                 {
                     break;
                 }
-                const double cx = follows ? 2.0 * px - m_lastControlX : px;
-                const double cy = follows ? 2.0 * py - m_lastControlY : py;
-                FlattenQuadratic(px, py, cx, cy, x + ox, y + oy, points);
-                m_lastControlX = cx;
-                m_lastControlY = cy;
-                px = x + ox;
-                py = y + oy;
+                FlattenQuadratic(px, py, c[0], c[1], c[2], c[3], points);
+                m_lastControlX = c[0];
+                m_lastControlY = c[1];
+                px = c[2];
+                py = c[3];
                 break;
             }
             case 'A':
             case 'a':
             {
-                double rx = 0.0;
-                double ry = 0.0;
-                double rotation = 0.0;
-                int largeArc = 0;
-                int sweep = 0;
-                double x = 0.0;
-                double y = 0.0;
-                if (ReadArcArgs(args, rx, ry, rotation, largeArc, sweep, x, y) == 0 ||
-                    (m_pathGrammar == CPathGrammar::ByGrammar && (rx < 0.0 || ry < 0.0)))
+                ArcEndpoints arc;
+                if (!ArcStep(args, ox, oy, arc))
                 {
                     endPath = true;
                     break;
                 }
-                ArcEndpoints arc;
-                arc.rx = rx;
-                arc.ry = ry;
-                arc.rotation = rotation;
-                arc.largeArc = largeArc >= 1 ? 1 : 0;
-                arc.sweep = sweep >= 1 ? 1 : 0;
-                arc.x = x + ox;
-                arc.y = y + oy;
                 FlattenArc(px, py, arc, points);
                 px = arc.x;
                 py = arc.y;
