@@ -209,6 +209,20 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
         const double py = path.Y();
         double v[7] = {};
         char kind = 0;
+        // The first control point of a cubic or quadratic step: given (full), the mirror of the last
+        // one of its kind, or the current point; returns where the numbers after it start in v.
+        const auto firstControl = [&](bool full, char ofKind, double& x1, double& y1)
+        {
+            if (full)
+            {
+                x1 = v[0] + ox;
+                y1 = v[1] + oy;
+                return 2;
+            }
+            x1 = lastKind == ofKind ? 2.0 * px - controlX : px;
+            y1 = lastKind == ofKind ? 2.0 * py - controlY : py;
+            return 0;
+        };
         switch (command)
         {
         case 'M':
@@ -245,20 +259,9 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
             const bool full = command == 'C' || command == 'c';
             if (!ReadNumbers(rest, v, full ? 6 : 4))
                 return out;
-            double x1 = px;
-            double y1 = py;
-            int i = 0;
-            if (full)
-            {
-                x1 = v[0] + ox;
-                y1 = v[1] + oy;
-                i = 2;
-            }
-            else if (lastKind == 'C')
-            {
-                x1 = 2.0 * px - controlX;
-                y1 = 2.0 * py - controlY;
-            }
+            double x1 = 0.0;
+            double y1 = 0.0;
+            const int i = firstControl(full, 'C', x1, y1);
             const double x2 = v[i] + ox, y2 = v[i + 1] + oy;
             const double x3 = v[i + 2] + ox, y3 = v[i + 3] + oy;
             double sx = x1 - px, sy = y1 - py;
@@ -281,20 +284,9 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
             const bool full = command == 'Q' || command == 'q';
             if (!ReadNumbers(rest, v, full ? 4 : 2))
                 return out;
-            double x1 = px;
-            double y1 = py;
-            int i = 0;
-            if (full)
-            {
-                x1 = v[0] + ox;
-                y1 = v[1] + oy;
-                i = 2;
-            }
-            else if (lastKind == 'Q')
-            {
-                x1 = 2.0 * px - controlX;
-                y1 = 2.0 * py - controlY;
-            }
+            double x1 = 0.0;
+            double y1 = 0.0;
+            const int i = firstControl(full, 'Q', x1, y1);
             const double x2 = v[i] + ox, y2 = v[i + 1] + oy;
             path.SegmentTo(x2, y2, x1 - px, y1 - py, x2 - x1, y2 - y1);
             controlX = x1;

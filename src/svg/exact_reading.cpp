@@ -410,6 +410,16 @@ double CExactReading::Length(const CXML& node, std::string_view name, const CFra
     return ResolveLength(Attribute(node, name), context, axis).value_or(otherwise);
 }
 
+void CExactReading::Radii(const CXML& node, const CFrame& frame, double& rx, double& ry) const
+{
+    rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
+    ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
+    if (rx < 0.0)
+        rx = ry;
+    if (ry < 0.0)
+        ry = rx;
+}
+
 void CExactReading::Visit(const CXML& node, const CFrame& parent, int depth, int n)
 {
     (void)n;
@@ -763,12 +773,9 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
         const double h = length("height", CLengthAxis::Y);
         if (!(w > 0.0) || !(h > 0.0))
             return;
-        double rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
-        double ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
-        if (rx < 0.0)
-            rx = ry;
-        if (ry < 0.0)
-            ry = rx;
+        double rx = 0.0;
+        double ry = 0.0;
+        Radii(node, frame, rx, ry);
         rx = std::clamp(rx, 0.0, w / 2.0);
         ry = std::clamp(ry, 0.0, h / 2.0);
         if (rx > 0.0 && ry > 0.0)
@@ -791,12 +798,9 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "ellipse")
     {
-        double rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
-        double ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
-        if (rx < 0.0)
-            rx = ry;
-        if (ry < 0.0)
-            ry = rx;
+        double rx = 0.0;
+        double ry = 0.0;
+        Radii(node, frame, rx, ry);
         DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), rx, ry, frame);
     }
 }

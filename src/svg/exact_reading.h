@@ -60,6 +60,8 @@ class CExactReading final : public CSvgReading
     const CXML* FindId(std::string_view id) const;
     double Length(const CXML& node, std::string_view name, const CFrame& frame, CLengthAxis axis,
                   double otherwise = 0.0) const;
+    // The rx and ry of a rect or an ellipse: either alone stands for both; negative when neither is set.
+    void Radii(const CXML& node, const CFrame& frame, double& rx, double& ry) const;
 
     CConverter& m_converter;
     CElementWalker::ProgressSink m_progress;

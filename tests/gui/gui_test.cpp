@@ -263,10 +263,8 @@ class GuiTest : public QObject
     void fillOptionIsStoredAtExit();
     void exactSvgIsStoredAtExit_data();
     void exactSvgIsStoredAtExit();
-    void unitsChoiceIsStoredAndConverts_data();
-    void unitsChoiceIsStoredAndConverts();
-    void curveAndTextChoicesAreStoredAndConvert_data();
-    void curveAndTextChoicesAreStoredAndConvert();
+    void outputChoiceIsStoredAndConverts_data();
+    void outputChoiceIsStoredAndConverts();
     void missingPathIsReported_data();
     void missingPathIsReported();
     void unwritableOutputLeavesBarAt15();
@@ -497,110 +495,57 @@ void GuiTest::exactSvgIsStoredAtExit()
     QCOMPARE(profile.value(QStringLiteral("Orbelin/ExactSvg")).toInt(), saved);
 }
 
-void GuiTest::unitsChoiceIsStoredAndConverts_data()
+void GuiTest::outputChoiceIsStoredAndConverts_data()
 {
-    QTest::addColumn<QString>("stored"); // empty: nothing stored yet
+    QTest::addColumn<QString>("choice");       // the combo box and the last part of its settings key
+    QTest::addColumn<QString>("stored");       // its stored value, empty: nothing stored yet
     QTest::addColumn<QString>("shownAtStart");
-    QTest::addColumn<QString>("chosen"); // empty: left as it is
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<QByteArray>("declared"); // the $INSUNITS groups, empty: none
-    QTest::newRow("default none, untouched") << ""
-                                             << "None"
-                                             << ""
-                                             << "none" << QByteArray();
-    QTest::newRow("default none, mm chosen") << ""
-                                             << "None"
-                                             << "mm"
-                                             << "mm" << QByteArray("$INSUNITS\n 70\n4\n");
-    QTest::newRow("stored in, kept") << "in"
-                                     << "in"
-                                     << ""
-                                     << "in" << QByteArray("$INSUNITS\n 70\n1\n");
-    QTest::newRow("stored cm, back to none") << "cm"
-                                             << "cm"
-                                             << "None"
-                                             << "none" << QByteArray();
-    QTest::newRow("stored px, cm chosen") << "px"
-                                          << "px"
-                                          << "cm"
-                                          << "cm" << QByteArray("$INSUNITS\n 70\n5\n");
-    QTest::newRow("unknown stored value reads as none") << "furlong"
-                                                        << "None"
-                                                        << ""
-                                                        << "none" << QByteArray();
+    QTest::addColumn<QString>("chosen");       // the text chosen, empty: left as it is
+    QTest::addColumn<QString>("saved");        // its value stored at the end
+    QTest::addColumn<QString>("textForm");     // the text form stored beforehand, empty: none
+    QTest::addColumn<QByteArray>("needle");    // bytes the output must hold, or not
+    QTest::addColumn<bool>("present");
+    const QByteArray declared = "$INSUNITS";
+    QTest::newRow("units default none, untouched")
+        << "Units" << "" << "None" << "" << "none" << "" << declared << false;
+    QTest::newRow("units default none, mm chosen")
+        << "Units" << "" << "None" << "mm" << "mm" << "" << QByteArray("$INSUNITS\n 70\n4\n") << true;
+    QTest::newRow("units stored in, kept")
+        << "Units" << "in" << "in" << "" << "in" << "" << QByteArray("$INSUNITS\n 70\n1\n") << true;
+    QTest::newRow("units stored cm, back to none")
+        << "Units" << "cm" << "cm" << "None" << "none" << "" << declared << false;
+    QTest::newRow("units stored px, cm chosen")
+        << "Units" << "px" << "px" << "cm" << "cm" << "" << QByteArray("$INSUNITS\n 70\n5\n") << true;
+    QTest::newRow("units unknown stored value reads as none")
+        << "Units" << "furlong" << "None" << "" << "none" << "" << declared << false;
+    // The drawing's text outlined with native curves is the one place a spline must come out.
+    const QByteArray spline = "\nSPLINE\n";
+    QTest::newRow("curves default flatten")
+        << "Curves" << "" << "Flatten" << "" << "flatten" << "outlines" << spline << false;
+    QTest::newRow("curves native chosen")
+        << "Curves" << "" << "Flatten" << "Native" << "native" << "outlines" << spline << true;
+    QTest::newRow("curves native kept")
+        << "Curves" << "native" << "Native" << "" << "native" << "outlines" << spline << true;
+    QTest::newRow("curves unknown reads as flatten")
+        << "Curves" << "bezier" << "Flatten" << "" << "flatten" << "outlines" << spline << false;
+    const QByteArray text = "\nTEXT\n";
+    QTest::newRow("text default entities")
+        << "Text" << "" << "Entities" << "" << "entities" << "" << text << true;
+    QTest::newRow("text outlines chosen")
+        << "Text" << "" << "Entities" << "Outlines" << "outlines" << "" << text << false;
+    QTest::newRow("text outlines back to entities")
+        << "Text" << "outlines" << "Outlines" << "Entities" << "entities" << "" << text << true;
 }
 
-void GuiTest::unitsChoiceIsStoredAndConverts()
+void GuiTest::outputChoiceIsStoredAndConverts()
 {
+    QFETCH(QString, choice);
     QFETCH(QString, stored);
     QFETCH(QString, shownAtStart);
     QFETCH(QString, chosen);
     QFETCH(QString, saved);
-    QFETCH(QByteArray, declared);
-    if (!stored.isEmpty())
-    {
-        QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
-        profile.setValue(QStringLiteral("Orbelin/Units"), stored);
-    }
-    m_dialog = MakeDialog();
-    auto* choice = m_dialog->findChild<QComboBox*>(QStringLiteral("units"));
-    QVERIFY(choice);
-    QVERIFY(m_dialog->findChild<QGroupBox*>(QStringLiteral("outputGroup"))->isAncestorOf(choice));
-    QCOMPARE(choice->currentText(), shownAtStart);
-    if (!chosen.isEmpty())
-        choice->setCurrentIndex(choice->findText(chosen));
-
-    const QString output = Scratch(QStringLiteral("units.dxf"));
-    QFile::remove(output);
-    Input()->setText(Scratch(QStringLiteral("drawing.svg")));
-    Output()->setText(output);
-    ConvertAndWait();
-    QVERIFY(m_ui->messages.isEmpty());
-    const QByteArray dxf = ReadAll(output);
-    if (declared.isEmpty())
-        QVERIFY(!dxf.contains("$INSUNITS"));
-    else
-        QVERIFY(dxf.contains(declared));
-
-    m_dialog.reset();
-    QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
-    QCOMPARE(profile.value(QStringLiteral("Orbelin/Units")).toString(), saved);
-}
-
-void GuiTest::curveAndTextChoicesAreStoredAndConvert_data()
-{
-    QTest::addColumn<QString>("choice");  // the combo box and the last part of its settings key
-    QTest::addColumn<QString>("stored");  // its stored value, empty: nothing stored yet
-    QTest::addColumn<QString>("chosen");  // the text chosen, empty: left as it is
-    QTest::addColumn<QString>("saved");   // its value stored at the end
-    QTest::addColumn<QString>("textForm"); // the text form stored beforehand
-    QTest::addColumn<QByteArray>("entity"); // an entity type the output must hold, or not
-    QTest::addColumn<bool>("present");
-    // The drawing's text outlined with native curves is the one place a spline must come out.
-    QTest::newRow("curves default flatten") << "Curves" << "" << "" << "flatten" << "outlines"
-                                            << QByteArray("SPLINE") << false;
-    QTest::newRow("curves native chosen") << "Curves" << "" << "Native" << "native" << "outlines"
-                                          << QByteArray("SPLINE") << true;
-    QTest::newRow("curves native kept") << "Curves" << "native" << "" << "native" << "outlines"
-                                        << QByteArray("SPLINE") << true;
-    QTest::newRow("curves unknown reads as flatten") << "Curves" << "bezier" << "" << "flatten" << "outlines"
-                                                     << QByteArray("SPLINE") << false;
-    QTest::newRow("text default entities") << "Text" << "" << "" << "entities" << ""
-                                           << QByteArray("TEXT") << true;
-    QTest::newRow("text outlines chosen") << "Text" << "" << "Outlines" << "outlines" << ""
-                                          << QByteArray("TEXT") << false;
-    QTest::newRow("text outlines back to entities") << "Text" << "outlines" << "Entities" << "entities" << ""
-                                                    << QByteArray("TEXT") << true;
-}
-
-void GuiTest::curveAndTextChoicesAreStoredAndConvert()
-{
-    QFETCH(QString, choice);
-    QFETCH(QString, stored);
-    QFETCH(QString, chosen);
-    QFETCH(QString, saved);
     QFETCH(QString, textForm);
-    QFETCH(QByteArray, entity);
+    QFETCH(QByteArray, needle);
     QFETCH(bool, present);
     const QString key = QStringLiteral("Orbelin/") + choice;
     {
@@ -614,6 +559,7 @@ void GuiTest::curveAndTextChoicesAreStoredAndConvert()
     auto* box = m_dialog->findChild<QComboBox*>(choice.toLower());
     QVERIFY(box);
     QVERIFY(m_dialog->findChild<QGroupBox*>(QStringLiteral("outputGroup"))->isAncestorOf(box));
+    QCOMPARE(box->currentText(), shownAtStart);
     if (!chosen.isEmpty())
         box->setCurrentIndex(box->findText(chosen));
 
@@ -623,7 +569,7 @@ void GuiTest::curveAndTextChoicesAreStoredAndConvert()
     Output()->setText(output);
     ConvertAndWait();
     QVERIFY(m_ui->messages.isEmpty());
-    QCOMPARE(ReadAll(output).contains("\n" + entity + "\n"), present);
+    QCOMPARE(ReadAll(output).contains(needle), present);
 
     m_dialog.reset();
     QSettings profile(kProfileKey, QStringLiteral("Orbelin"));
