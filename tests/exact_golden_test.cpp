@@ -527,3 +527,53 @@ TEST(ExactDrawingTest, MarkerContentsDrawNoMarkers)
     EXPECT_EQ(GroupValue(entities[1], 62), "1");
     EXPECT_EQ(GroupValue(entities[2], 62), "5");
 }
+
+TEST(ExactDrawingTest, ShapesByTheirPointsDrawAsThePathThroughThem)
+{
+    // Rectangles and points lists are written from their numbers, not from generated path data:
+    // each must give the entities of the path through the same points, filled or not.
+    const struct
+    {
+        const char* name;
+        const char* shapes;
+        const char* paths;
+    } cases[] = {
+        {"FilledAndStrokedPolygon", R"svg(<polygon points="10,10 50,10 30,40" fill="#f00" stroke="#00f"/>)svg",
+         R"svg(<path d="M10,10 L50,10 L30,40 Z" fill="#f00" stroke="#00f"/>)svg"},
+        {"OpenWideTurnedPolyline",
+         R"svg(<polyline points="10 10, 50 10 30 40" fill="none" stroke="#0f0" stroke-width="3" transform="rotate(30 20 20)"/>)svg",
+         R"svg(<path d="M10,10 L50,10 L30,40" fill="none" stroke="#0f0" stroke-width="3" transform="rotate(30 20 20)"/>)svg"},
+        {"OddNumberLeftOver", R"svg(<polyline points="10,10 50,10 30,40 7" stroke="#000"/>)svg",
+         R"svg(<path d="M10,10 L50,10 L30,40" stroke="#000"/>)svg"},
+        {"NoAreaFillsNothing", R"svg(<polygon points="0,0 10,10 20,20" fill="#f00" stroke="#000"/>)svg",
+         R"svg(<path d="M0,0 L10,10 L20,20 Z" fill="#f00" stroke="#000"/>)svg"},
+        {"LonePointClosesNothingAfterIt",
+         R"svg(<polygon points="5,5" stroke="#000"/><path d="M0,0 L10,0 L10,10" fill="none" stroke="#000"/>)svg",
+         R"svg(<path d="M0,0 L10,0 L10,10" fill="none" stroke="#000"/>)svg"},
+        // Nor does a path's: each is read on its own.
+        {"LoneClosedPathClosesNothingAfterIt",
+         R"svg(<path d="M5,5 Z" stroke="#000"/><path d="M0,0 L10,0 L10,10" fill="none" stroke="#000"/>)svg",
+         R"svg(<path d="M0,0 L10,0 L10,10" fill="none" stroke="#000"/>)svg"},
+        {"SkewedDashedRect",
+         R"svg(<rect x="10" y="20" width="30" height="15" fill="#ff0" stroke="#f0f" stroke-dasharray="4 2" transform="skewX(20)"/>)svg",
+         R"svg(<path d="M10,20 L40,20 L40,35 L10,35 Z" fill="#ff0" stroke="#f0f" stroke-dasharray="4 2" transform="skewX(20)"/>)svg"},
+    };
+    for (const auto& c : cases)
+        for (const bool fill : {true, false})
+        {
+            const auto wrap = [](const char* body)
+            { return std::string(R"svg(<svg width="100" height="100">)svg") + body + "</svg>"; };
+            const auto text = [](const std::vector<Entity>& entities)
+            {
+                std::string out;
+                for (const Entity& entity : entities)
+                    for (const Group& group : entity)
+                        out += std::to_string(group.code) + " " + group.value + "\n";
+                return out;
+            };
+            const std::string expected = text(Entities(ConvertSvgText(wrap(c.paths), fill, true)));
+            const std::string actual = text(Entities(ConvertSvgText(wrap(c.shapes), fill, true)));
+            EXPECT_FALSE(expected.empty()) << c.name;
+            EXPECT_EQ(actual, expected) << c.name << (fill ? " with fills" : " without fills");
+        }
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "geometry/contour.h"
+#include "geometry/records.h"
 
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ class CCurveWriting
     // A filled path: its subpaths with an area as the boundary loops of one solid hatch.
     virtual void FillPath(CPathGeometry& geometry, const std::string& transform,
                           std::string_view d) const = 0;
+    // A polygon (closed) or polyline given by its points in user units, as the path data through
+    // them would be stroked or filled.
+    virtual void StrokePoints(CPathGeometry& geometry, const CPointList& points, bool closed) const = 0;
+    virtual void FillPoints(CPathGeometry& geometry, const CPointList& points, bool closed) const = 0;
     // A rectangle from (x1, y1) to (x2, y2) with corners of radii rx and ry, filled (fill given) or
     // outlined; false when this way leaves rectangles to their own form of lines and corner arcs.
     virtual bool RoundedRect(CPathGeometry& geometry, const std::string& transform, const double corners[6],

@@ -111,7 +111,21 @@ void CPathGeometry::FillFlattened(const std::string& transform, std::string_view
     CFillLoopSink sink(*this, loops);
     ParsePath(transform, d, points, &sink);
     CollectFillLoop(points, transform, loops);
+    WriteFillLoops(loops, style);
+}
 
+void CPathGeometry::FillFlattenedPoints(const CPointList& points, bool closed)
+{
+    const EntityStyle style = FillStyle();
+    std::vector<CPolylinedata> loops;
+    m_pointsInHand = points;
+    m_closeSeen = closed ? 1 : 0;
+    CollectFillLoop(m_pointsInHand, std::string(), loops);
+    WriteFillLoops(loops, style);
+}
+
+void CPathGeometry::WriteFillLoops(const std::vector<CPolylinedata>& loops, const EntityStyle& style)
+{
     // Only loops that get a boundary are declared, so the loop count always matches what follows it.
     std::vector<HatchLoop> boundaries;
     boundaries.reserve(loops.size());

@@ -95,6 +95,16 @@ void CPathGeometry::StrokeFlattened(const std::string& transform, std::string_vi
     WriteSubpath(points, transform);
 }
 
+void CPathGeometry::StrokeFlattenedPoints(const CPointList& points, bool closed)
+{
+    m_pointsInHand = points;
+    m_closeSeen = closed ? 1 : 0;
+    WriteSubpath(m_pointsInHand, std::string());
+    // A single point writes nothing and so leaves the closepath unconsumed; it must not close the
+    // next element's outline.
+    m_closeSeen = 0;
+}
+
 bool CPathGeometry::SubpathWritable(const CPointList& points, std::size_t from, std::size_t to,
                                  const std::string& transform) const
 {

@@ -101,6 +101,10 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     void FillFlattened(const std::string& transform, std::string_view d);
     void StrokeNative(const std::string& transform, std::string_view d);
     void FillNative(const std::string& transform, std::string_view d);
+    // A polygon (closed) or polyline given by its points in user units rather than by path data:
+    // the entities the same points read from path data would give.
+    void StrokeFlattenedPoints(const CPointList& points, bool closed);
+    void FillFlattenedPoints(const CPointList& points, bool closed);
     // The subpaths of d as contours in DXF coordinates, their segments of the kinds the data
     // draws: arcs of circles where the mapping keeps circles, else of ellipses. A lone moveto
     // gives a contour without segments. closeAlways: the closepath mark ends with every subpath,
@@ -134,6 +138,8 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
     // ---- filled paths ------------------------------------------------------------------------
     int FilledPathElement(const std::string& transform, std::string_view d);
     void CollectFillLoop(CPointList& points, const std::string& transform, std::vector<CPolylinedata>& loops);
+    // The collected loops of a filled path as one solid hatch.
+    void WriteFillLoops(const std::vector<CPolylinedata>& loops, const EntityStyle& style);
     static int HasArea(const CPointList& points);
     static int IsCollinear(const CPointData& p0, const CPointData& p1, const CPointData& p2);
 
@@ -180,6 +186,8 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
         CPointData first, second, third; // transformed, for the start marker
     };
     CLongSubpath m_longSubpath;
+    // The working copy of a points list handed in whole: writing a subpath consumes its list.
+    CPointList m_pointsInHand;
     // How path data is read where the drawing has always been read otherwise than the path grammar
     // says. As read: S after a step of another kind mirrors nothing and starts towards its second
     // control point, T there is dropped, a negative arc radius is taken by its size, a lone moveto

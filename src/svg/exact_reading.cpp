@@ -61,6 +61,32 @@ void AppendPoint(std::string& out, char command, double x, double y)
     AppendNumber(out, y);
 }
 
+// A number as written into generated path data, where a sum beyond the doubles stands as 0.
+double Finite(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+bool HasMarkers(const CExactStyle& style)
+{
+    return !style.markerStart.empty() || !style.markerMid.empty() || !style.markerEnd.empty();
+}
+
+// The points of a polygon or polyline by the grammar: pairs of numbers between blanks or commas,
+// up to the first text that is not a number; an odd number left over is dropped.
+void ReadPointsList(std::string_view text, CPointList& points)
+{
+    double x = 0.0;
+    double y = 0.0;
+    while (ReadSvgNumber(text, x) && ReadSvgNumber(text, y))
+    {
+        CPointData point;
+        point.x = x;
+        point.y = y;
+        points.push_back(point);
+    }
+}
+
 // The first number of an attribute list (x="10 20 30" places the first character).
 std::string_view FirstValue(std::string_view list)
 {
@@ -607,33 +633,54 @@ std::string CExactReading::LineTypeOf(const CFrame& frame) const
     return name.empty() ? std::string("BYLAYER") : name;
 }
 
+template <class Fill, class Stroke>
+void CExactReading::PaintShape(const CFrame& frame, const Fill& fill, const Stroke& stroke)
+{
+    CConverter& cv = m_converter;
+    HandOver(frame);
+    const CExactStyle& style = frame.style;
+    if (style.FillDrawn() && cv.m_fillOption != 0)
+        fill();
+    if (style.StrokeDrawn())
+        stroke();
+    else if (style.FillDrawn() && cv.m_fillOption == 0)
+    {
+        const int savedAci = cv.m_strokeAci;
+        cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        cv.m_elementStrokeWidth = 0.0;
+        stroke();
+        cv.m_strokeAci = savedAci;
+    }
+}
+
 void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
 {
     CConverter& cv = m_converter;
     // The path reader takes arc flags as whole numbers; it is handed them one by one.
     std::string spelled;
-    if (d.find_first_of("Aa") != std::string_view::npos)
+    if (d.find('A') != std::string_view::npos || d.find('a') != std::string_view::npos)
     {
         spelled = SpellOutArcs(d);
         d = spelled;
     }
-    HandOver(frame);
-    const CExactStyle& style = frame.style;
-    const std::string dash = style.dashArray.empty() ? std::string() : style.dashArray;
-    if (style.FillDrawn() && cv.m_fillOption != 0)
-        cv.FilledPathElement(std::string(), d);
-    if (style.StrokeDrawn())
-        cv.PathElement(std::string(), d, dash, std::string(), std::string());
-    else if (style.FillDrawn() && cv.m_fillOption == 0)
-    {
-        // Without fill entities the shape is still shown, as its outline in the fill colour.
-        const int savedAci = cv.m_strokeAci;
-        cv.m_strokeAci = NearestAci(cv.m_fillRgb);
-        cv.m_elementStrokeWidth = 0.0;
-        cv.PathElement(std::string(), d, dash, std::string(), std::string());
-        cv.m_strokeAci = savedAci;
-    }
+    // Each path is read on its own: nothing of the last one's reading (a closepath no subpath
+    // took, the command that numbers without a letter repeat) reaches this one.
+    cv.m_closeSeen = 0;
+    cv.m_closeLeading = 0;
+    cv.m_lastCommand.clear();
+    const std::string& dash = frame.style.dashArray;
+    PaintShape(
+        frame, [&] { cv.FilledPathElement(std::string(), d); },
+        [&] { cv.PathElement(std::string(), d, dash, std::string(), std::string()); });
     DrawMarkers(d, frame);
+}
+
+void CExactReading::DrawPoints(const CPointList& points, bool closed, const CFrame& frame)
+{
+    CConverter& cv = m_converter;
+    const CCurveWriting& curves = *cv.m_curveWriting;
+    PaintShape(
+        frame, [&] { curves.FillPoints(cv, points, closed); }, [&] { curves.StrokePoints(cv, points, closed); });
 }
 
 namespace
@@ -735,11 +782,19 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "polyline" || tag == "polygon")
     {
-        std::string d = "M";
-        d += Attribute(node, "points");
-        if (tag == "polygon")
-            d += 'Z';
-        DrawPathData(d, frame);
+        const bool closed = tag == "polygon";
+        CPointList points;
+        ReadPointsList(Attribute(node, "points"), points);
+        DrawPoints(points, closed, frame);
+        if (HasMarkers(frame.style))
+        {
+            std::string d;
+            for (std::size_t i = 0; i < points.size(); ++i)
+                AppendPoint(d, i == 0 ? 'M' : 'L', points[i].x, points[i].y);
+            if (closed && !d.empty())
+                d += 'Z';
+            DrawMarkers(d, frame);
+        }
     }
     else if (tag == "line")
     {
@@ -756,8 +811,7 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
             ApplyMatrix(frame.ctm, bx, by);
             m_converter.WriteLineEntity(ax, ay, bx, by);
         }
-        if (!frame.style.markerStart.empty() || !frame.style.markerMid.empty() ||
-            !frame.style.markerEnd.empty())
+        if (HasMarkers(frame.style))
         {
             std::string d;
             AppendPoint(d, 'M', x1, y1);
@@ -783,13 +837,15 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
             DrawRoundedRect(x, y, w, h, rx, ry, frame);
             return;
         }
-        std::string d;
-        AppendPoint(d, 'M', x, y);
-        AppendPoint(d, 'L', x + w, y);
-        AppendPoint(d, 'L', x + w, y + h);
-        AppendPoint(d, 'L', x, y + h);
-        d += 'Z';
-        DrawPathData(d, frame);
+        // Markers are for paths, lines and points lists: a rectangle has none.
+        CPointList corners(4);
+        const double cornerXY[4][2] = {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
+        for (std::size_t i = 0; i < 4; ++i)
+        {
+            corners[i].x = Finite(cornerXY[i][0]);
+            corners[i].y = Finite(cornerXY[i][1]);
+        }
+        DrawPoints(corners, true, frame);
     }
     else if (tag == "circle")
     {

@@ -5,6 +5,7 @@
 // already in it.
 #pragma once
 
+#include "geometry/records.h"
 #include "geometry/transform.h"
 #include "svg/exact_css.h"
 #include "svg/exact_markers.h"
@@ -43,6 +44,12 @@ class CExactReading final : public CSvgReading
     void ReportUse(const CXML& target, std::string_view href, const char* why);
     void DrawShape(const CXML& node, std::string_view tag, const CFrame& frame);
     void DrawPathData(std::string_view d, const CFrame& frame);
+    // A polygon (closed) or polyline by its points in user units.
+    void DrawPoints(const CPointList& points, bool closed, const CFrame& frame);
+    // Fill, then stroke, as the frame's style draws them; where fills are not written a filled
+    // shape is still shown, as its outline in the fill colour.
+    template <class Fill, class Stroke>
+    void PaintShape(const CFrame& frame, const Fill& fill, const Stroke& stroke);
     // The markers the frame's style names, on the vertices of d (in the frame's user space).
     void DrawMarkers(std::string_view d, const CFrame& frame);
     void DrawMarker(std::string_view reference, const CMarkerVertex& vertex, bool isStart,
