@@ -87,6 +87,42 @@ void ReadPointsList(std::string_view text, CPointList& points)
     }
 }
 
+// The attributes that place a shape, found in one pass over the element's attributes rather than
+// by a search for each.
+struct CShapeAttributes
+{
+    std::string_view x, y, width, height, rx, ry, cx, cy, r, x1, y1, x2, y2, points, d;
+
+    explicit CShapeAttributes(const CXML& node)
+    {
+        for (const CAttribute& attribute : node.m_attributes)
+        {
+            const std::string_view name = attribute.GetName();
+            std::string_view* slot = nullptr;
+            if (name.size() == 1)
+                slot = name[0] == 'x' ? &x : name[0] == 'y' ? &y : name[0] == 'r' ? &r : name[0] == 'd' ? &d : nullptr;
+            else if (name.size() == 2)
+            {
+                const char a = name[0];
+                const char b = name[1];
+                slot = a == 'r' ? (b == 'x' ? &rx : b == 'y' ? &ry : nullptr)
+                       : a == 'c' ? (b == 'x' ? &cx : b == 'y' ? &cy : nullptr)
+                       : a == 'x' ? (b == '1' ? &x1 : b == '2' ? &x2 : nullptr)
+                       : a == 'y' ? (b == '1' ? &y1 : b == '2' ? &y2 : nullptr)
+                                  : nullptr;
+            }
+            else if (name == "width")
+                slot = &width;
+            else if (name == "height")
+                slot = &height;
+            else if (name == "points")
+                slot = &points;
+            if (slot != nullptr)
+                *slot = attribute.GetValue();
+        }
+    }
+};
+
 // The first number of an attribute list (x="10 20 30" places the first character).
 std::string_view FirstValue(std::string_view list)
 {
@@ -429,17 +465,23 @@ void CExactReading::VisitChildren(const CXML& node, const CFrame& frame, int dep
 double CExactReading::Length(const CXML& node, std::string_view name, const CFrame& frame, CLengthAxis axis,
                              double otherwise) const
 {
+    return Length(Attribute(node, name), frame, axis, otherwise);
+}
+
+double CExactReading::Length(std::string_view text, const CFrame& frame, CLengthAxis axis, double otherwise) const
+{
     CLengthContext context;
     context.fontSize = frame.style.fontSize;
     context.viewportWidth = frame.viewportWidth;
     context.viewportHeight = frame.viewportHeight;
-    return ResolveLength(Attribute(node, name), context, axis).value_or(otherwise);
+    return ResolveLength(text, context, axis).value_or(otherwise);
 }
 
-void CExactReading::Radii(const CXML& node, const CFrame& frame, double& rx, double& ry) const
+void CExactReading::Radii(std::string_view rxText, std::string_view ryText, const CFrame& frame, double& rx,
+                          double& ry) const
 {
-    rx = Length(node, "rx", frame, CLengthAxis::X, -1.0);
-    ry = Length(node, "ry", frame, CLengthAxis::Y, -1.0);
+    rx = Length(rxText, frame, CLengthAxis::X, -1.0);
+    ry = Length(ryText, frame, CLengthAxis::Y, -1.0);
     if (rx < 0.0)
         rx = ry;
     if (ry < 0.0)
@@ -471,7 +513,7 @@ void CExactReading::Visit(const CXML& node, const CFrame& parent, int depth, int
     {
         const std::string_view id = orbelin::Trim(Attribute(node, "id"));
         if (!id.empty())
-            frame.layer = std::string(id);
+            frame.layer = id;
     }
     CMatrix own;
     ParseTransformList(Attribute(node, "transform"), own);
@@ -617,20 +659,15 @@ void CExactReading::HandOver(const CFrame& frame)
     cv.SetStrokeRgb(frame.style.stroke.rgb);
     cv.m_elementStrokeWidth = frame.style.StrokeDrawn() ? frame.style.strokeWidth : 0.0;
     cv.m_groupStrokeWidth = 0.0;
-    cv.m_currentLayer = frame.layer;
+    cv.m_currentLayer.assign(frame.layer.data(), frame.layer.size());
     // The whole placement as the one open group matrix; the emitters get no transform text.
     cv.m_matrixStack[0] = frame.ctm;
     cv.m_matrixDepth = 1;
     cv.m_matrixOverflow = 0;
     cv.m_groupTransformSeen = 1;
-    cv.m_lineType = LineTypeOf(frame);
-}
-
-std::string CExactReading::LineTypeOf(const CFrame& frame) const
-{
     const std::string name =
-        frame.style.dashArray.empty() ? std::string() : m_converter.DashNameFor(frame.style.dashArray);
-    return name.empty() ? std::string("BYLAYER") : name;
+        frame.style.dashArray.empty() ? std::string() : cv.DashNameFor(std::string(frame.style.dashArray));
+    cv.m_lineType.assign(name.empty() ? std::string_view("BYLAYER") : std::string_view(name));
 }
 
 template <class Fill, class Stroke>
@@ -668,7 +705,7 @@ void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
     cv.m_closeSeen = 0;
     cv.m_closeLeading = 0;
     cv.m_lastCommand.clear();
-    const std::string& dash = frame.style.dashArray;
+    const std::string dash(frame.style.dashArray);
     PaintShape(
         frame, [&] { cv.FilledPathElement(std::string(), d); },
         [&] { cv.PathElement(std::string(), d, dash, std::string(), std::string()); });
@@ -774,17 +811,17 @@ void CExactReading::DrawMarker(std::string_view reference, const CMarkerVertex& 
 
 void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFrame& frame)
 {
-    const auto length = [&](std::string_view name, CLengthAxis axis)
-    { return Length(node, name, frame, axis); };
+    const CShapeAttributes a(node);
+    const auto length = [&](std::string_view text, CLengthAxis axis) { return Length(text, frame, axis); };
     if (tag == "path")
     {
-        DrawPathData(Attribute(node, "d"), frame);
+        DrawPathData(a.d, frame);
     }
     else if (tag == "polyline" || tag == "polygon")
     {
         const bool closed = tag == "polygon";
         CPointList points;
-        ReadPointsList(Attribute(node, "points"), points);
+        ReadPointsList(a.points, points);
         DrawPoints(points, closed, frame);
         if (HasMarkers(frame.style))
         {
@@ -798,10 +835,10 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "line")
     {
-        const double x1 = length("x1", CLengthAxis::X);
-        const double y1 = length("y1", CLengthAxis::Y);
-        const double x2 = length("x2", CLengthAxis::X);
-        const double y2 = length("y2", CLengthAxis::Y);
+        const double x1 = length(a.x1, CLengthAxis::X);
+        const double y1 = length(a.y1, CLengthAxis::Y);
+        const double x2 = length(a.x2, CLengthAxis::X);
+        const double y2 = length(a.y2, CLengthAxis::Y);
         if (frame.style.StrokeDrawn())
         {
             // A LINE, as in the default reading: it has no width to carry the stroke's.
@@ -821,15 +858,15 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "rect")
     {
-        const double x = length("x", CLengthAxis::X);
-        const double y = length("y", CLengthAxis::Y);
-        const double w = length("width", CLengthAxis::X);
-        const double h = length("height", CLengthAxis::Y);
+        const double x = length(a.x, CLengthAxis::X);
+        const double y = length(a.y, CLengthAxis::Y);
+        const double w = length(a.width, CLengthAxis::X);
+        const double h = length(a.height, CLengthAxis::Y);
         if (!(w > 0.0) || !(h > 0.0))
             return;
         double rx = 0.0;
         double ry = 0.0;
-        Radii(node, frame, rx, ry);
+        Radii(a.rx, a.ry, frame, rx, ry);
         rx = std::clamp(rx, 0.0, w / 2.0);
         ry = std::clamp(ry, 0.0, h / 2.0);
         if (rx > 0.0 && ry > 0.0)
@@ -849,15 +886,15 @@ void CExactReading::DrawShape(const CXML& node, std::string_view tag, const CFra
     }
     else if (tag == "circle")
     {
-        const double r = length("r", CLengthAxis::Other);
-        DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), r, r, frame);
+        const double r = length(a.r, CLengthAxis::Other);
+        DrawEllipse(length(a.cx, CLengthAxis::X), length(a.cy, CLengthAxis::Y), r, r, frame);
     }
     else if (tag == "ellipse")
     {
         double rx = 0.0;
         double ry = 0.0;
-        Radii(node, frame, rx, ry);
-        DrawEllipse(length("cx", CLengthAxis::X), length("cy", CLengthAxis::Y), rx, ry, frame);
+        Radii(a.rx, a.ry, frame, rx, ry);
+        DrawEllipse(length(a.cx, CLengthAxis::X), length(a.cy, CLengthAxis::Y), rx, ry, frame);
     }
 }
 
@@ -1062,7 +1099,7 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
         // After the y flip an SVG turn by +a (clockwise on screen) is a DXF turn by -a.
         // Adding 0 turns the -0 of an unturned text into 0.
         const double angle = std::atan2(-m.b, m.a) + 0.0;
-        std::string textStyle = style.fontFamily.empty() ? std::string() : cv.FontStyleFor(style.fontFamily);
+        std::string textStyle = style.fontFamily.empty() ? std::string() : cv.FontStyleFor(std::string(style.fontFamily));
         if (textStyle.empty())
             textStyle = "Standard";
         if (height > 0.0)
@@ -1074,7 +1111,7 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
             run.angle = angle;
             run.content = content;
             run.style = std::move(textStyle);
-            run.family = style.fontFamilies;
+            run.family = std::string(style.fontFamilies);
             run.weight = style.fontWeight;
             run.italic = style.italic;
             run.alignment = style.textAnchor == CTextAnchor::Middle ? 1

@@ -33,7 +33,7 @@ class CExactReading final : public CSvgReading
         CExactStyle style;
         double viewportWidth = 0.0;
         double viewportHeight = 0.0;
-        std::string layer = "0";
+        std::string_view layer = "0"; // a group's id, in the tree
     };
 
   private:
@@ -63,12 +63,12 @@ class CExactReading final : public CSvgReading
     CExactStyle StyleOf(const CXML& node, const CFrame& parent);
     // Puts the frame's paint, stroke width, layer and matrix where the emitters read them.
     void HandOver(const CFrame& frame);
-    std::string LineTypeOf(const CFrame& frame) const;
     const CXML* FindId(std::string_view id) const;
     double Length(const CXML& node, std::string_view name, const CFrame& frame, CLengthAxis axis,
                   double otherwise = 0.0) const;
+    double Length(std::string_view text, const CFrame& frame, CLengthAxis axis, double otherwise = 0.0) const;
     // The rx and ry of a rect or an ellipse: either alone stands for both; negative when neither is set.
-    void Radii(const CXML& node, const CFrame& frame, double& rx, double& ry) const;
+    void Radii(std::string_view rxText, std::string_view ryText, const CFrame& frame, double& rx, double& ry) const;
 
     CConverter& m_converter;
     CElementWalker::ProgressSink m_progress;

@@ -45,9 +45,16 @@ const std::array<std::string_view, kPropertyCount> kNames = {
 
 int PropertyOf(std::string_view name)
 {
+    // Most attributes are no property (x, width, d, ...): size and first letter rule them out
+    // before any comparison of the whole name.
+    if (name.empty())
+        return -1;
     for (int i = 0; i < kPropertyCount; ++i)
-        if (kNames[static_cast<std::size_t>(i)] == name)
+    {
+        const std::string_view candidate = kNames[static_cast<std::size_t>(i)];
+        if (candidate.size() == name.size() && candidate[0] == name[0] && candidate == name)
             return i;
+    }
     return -1;
 }
 
@@ -64,18 +71,25 @@ std::optional<double> ReadOpacity(std::string_view text)
     return std::clamp(value, 0.0, 1.0);
 }
 
-void ApplyMarker(std::string& slot, std::string_view value, const std::string& inherited)
+void ApplyMarker(std::string_view& slot, std::string_view value, std::string_view inherited, CStyleTexts& texts)
 {
     const std::string_view t = orbelin::Trim(value);
     if (t == "inherit")
         slot = inherited;
     else if (t == "none")
-        slot.clear();
+        slot = std::string_view();
     else
-        slot = std::string(t);
+        slot = texts.Keep(t);
 }
 
 } // namespace
+
+std::string_view CStyleTexts::Keep(std::string_view text)
+{
+    if (text.empty())
+        return std::string_view();
+    return *m_texts.emplace(text).first;
+}
 
 std::string ExactDashArray(std::string_view text, const CLengthContext& context)
 {
@@ -179,6 +193,7 @@ std::string FirstFontFamily(std::string_view text)
 
 CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const CStyleEnvironment& environment)
 {
+    CStyleTexts& texts = *environment.texts;
     CExactStyle style = parent;
     style.displayNone = false;
     style.opacity = 1.0;
@@ -258,7 +273,7 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
                 style.strokeWidth = *width;
             break;
         case kStrokeDasharray:
-            style.dashArray = ExactDashArray(v, lengths);
+            style.dashArray = texts.Keep(ExactDashArray(v, lengths));
             break;
         case kFillOpacity:
             if (const auto o = ReadOpacity(v))
@@ -279,8 +294,8 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
             style.hidden = v == "hidden" || v == "collapse";
             break;
         case kFontFamily:
-            style.fontFamily = FirstFontFamily(v);
-            style.fontFamilies = std::string(v);
+            style.fontFamily = texts.Keep(FirstFontFamily(v));
+            style.fontFamilies = texts.Keep(v);
             break;
         case kFontWeight:
             style.fontWeight = ResolveFontWeight(v, parent.fontWeight);
@@ -297,18 +312,18 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
                                              : CTextAnchor::Start;
             break;
         case kMarker:
-            ApplyMarker(style.markerStart, v, parent.markerStart);
-            ApplyMarker(style.markerMid, v, parent.markerMid);
-            ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            ApplyMarker(style.markerStart, v, parent.markerStart, texts);
+            ApplyMarker(style.markerMid, v, parent.markerMid, texts);
+            ApplyMarker(style.markerEnd, v, parent.markerEnd, texts);
             break;
         case kMarkerMid:
-            ApplyMarker(style.markerMid, v, parent.markerMid);
+            ApplyMarker(style.markerMid, v, parent.markerMid, texts);
             break;
         case kMarkerStart:
-            ApplyMarker(style.markerStart, v, parent.markerStart);
+            ApplyMarker(style.markerStart, v, parent.markerStart, texts);
             break;
         case kMarkerEnd:
-            ApplyMarker(style.markerEnd, v, parent.markerEnd);
+            ApplyMarker(style.markerEnd, v, parent.markerEnd, texts);
             break;
         default:
             break;

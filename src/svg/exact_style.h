@@ -5,7 +5,10 @@
 #include "svg/exact_length.h"
 #include "svg/exact_paint.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 class CStyleSheet;
 class CXML;
@@ -17,26 +20,37 @@ enum class CTextAnchor
     End
 };
 
+// The texts computed styles name (dash patterns, marker references, font families), kept once for
+// a whole conversion so that a style is a plain value that every element copies cheaply.
+class CStyleTexts
+{
+  public:
+    std::string_view Keep(std::string_view text);
+
+  private:
+    std::unordered_set<std::string> m_texts;
+};
+
 struct CExactStyle
 {
     // Inherited.
     CPaint fill{true, 0};
     CPaint stroke;
     double strokeWidth = 1.0;
-    std::string dashArray; // as ExactDashArray gives it; empty: solid
+    std::string_view dashArray; // as ExactDashArray gives it; empty: solid
     double fillOpacity = 1.0;
     double strokeOpacity = 1.0;
     bool hidden = false;
-    std::string fontFamily;
-    std::string fontFamilies; // the whole font-family list, for the fonts of outlined text
+    std::string_view fontFamily;
+    std::string_view fontFamilies; // the whole font-family list, for the fonts of outlined text
     int fontWeight = 400;     // 1 to 1000, 700 bold
     bool italic = false;      // italic or oblique
     double fontSize = 16.0;
     int color = 0;
     CTextAnchor textAnchor = CTextAnchor::Start;
-    std::string markerStart;
-    std::string markerMid;
-    std::string markerEnd;
+    std::string_view markerStart;
+    std::string_view markerMid;
+    std::string_view markerEnd;
     // Not inherited.
     bool displayNone = false;
     double opacity = 1.0;
@@ -50,6 +64,8 @@ struct CExactStyle
 struct CStyleEnvironment
 {
     const CStyleSheet* sheet = nullptr;
+    // Where the styles' texts are kept: they live as long as any copy of the environment.
+    std::shared_ptr<CStyleTexts> texts = std::make_shared<CStyleTexts>();
     CIdLookup lookup;
     double viewportWidth = 0.0;
     double viewportHeight = 0.0;
