@@ -577,3 +577,14 @@ TEST(ExactDrawingTest, ShapesByTheirPointsDrawAsThePathThroughThem)
             EXPECT_EQ(actual, expected) << c.name << (fill ? " with fills" : " without fills");
         }
 }
+
+TEST(ExactDrawingTest, FillRuleChoosesTheHoles)
+{
+    const auto entities = ExactEntities("fill-rule");
+    ASSERT_EQ(Types(entities), "HATCH HATCH HATCH HATCH HATCH HATCH");
+    // Same way round under nonzero: no hole; evenodd: a hole; the other way round: a hole under
+    // either; inherited evenodd; three nested the same way: one loop; a single loop either way.
+    const char* const loops[] = {"1", "2", "2", "2", "1", "1"};
+    for (std::size_t i = 0; i < entities.size(); ++i)
+        EXPECT_EQ(GroupValue(entities[i], 91), loops[i]) << "hatch " << i;
+}

@@ -1,7 +1,9 @@
 // Filled paths: boundary loops of the solid hatch, the area test, and outlines for flat subpaths.
 #include "support/test_support.h"
+#include "geometry/fill_rule.h"
 #include "svg/converter.h"
 
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <string>
@@ -277,5 +279,61 @@ INSTANTIATE_TEST_SUITE_P(
                       CollinearCase{"TurnAfterStraightRun", {{0, 0}, {5, 0}, {10, 0}, {10, 10}}, 1},
                       CollinearCase{"BackAndForth", {{0, 0}, {10, 0}, {5, 0}}, 0}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Squares by corner and size, each anticlockwise (+1) or clockwise (-1) in the loop's frame.
+struct Square
+{
+    double x, y, size;
+    int direction;
+};
+
+CPointList SquareLoop(const Square& s)
+{
+    std::vector<std::array<double, 2>> corners = {
+        {s.x, s.y}, {s.x + s.size, s.y}, {s.x + s.size, s.y + s.size}, {s.x, s.y + s.size}};
+    if (s.direction < 0)
+        std::reverse(corners.begin(), corners.end());
+    CPointList points;
+    for (const auto& c : corners)
+    {
+        CPointData p;
+        p.x = c[0];
+        p.y = c[1];
+        points.push_back(p);
+    }
+    return points;
+}
+
+TEST(NonZeroRule, KeepsTheLoopsWhereTheWindingTurnsZero)
+{
+    const struct
+    {
+        const char* name;
+        std::vector<Square> squares;
+        std::vector<bool> kept;
+    } cases[] = {
+        {"OneLoop", {{0, 0, 10, -1}}, {true}},
+        {"HoleTheOtherWayRound", {{0, 0, 10, 1}, {2, 2, 6, -1}}, {true, true}},
+        {"HoleTheSameWayRound", {{0, 0, 10, 1}, {2, 2, 6, 1}}, {true, false}},
+        {"InnerListedFirst", {{2, 2, 6, -1}, {0, 0, 10, -1}}, {false, true}},
+        {"ThreeTheSameWay", {{0, 0, 10, 1}, {2, 2, 6, 1}, {4, 4, 2, 1}}, {true, false, false}},
+        {"IslandInAHole", {{0, 0, 10, 1}, {2, 2, 6, -1}, {4, 4, 2, 1}}, {true, true, true}},
+        {"SideBySide", {{0, 0, 10, 1}, {20, 0, 10, 1}}, {true, true}},
+        {"SameLeftEdge", {{0, 2, 5, 1}, {0, 0, 10, 1}}, {false, true}},
+        {"TwoOutlinesEachWithAHole",
+         {{0, 0, 10, 1}, {20, 0, 10, -1}, {22, 2, 6, -1}, {2, 2, 6, -1}},
+         {true, true, false, true}},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<CPointList> loops;
+        for (const Square& square : c.squares)
+            loops.push_back(SquareLoop(square));
+        std::vector<const CPointList*> pointers;
+        for (const CPointList& loop : loops)
+            pointers.push_back(&loop);
+        EXPECT_EQ(NonZeroBoundaries(pointers), c.kept) << c.name;
+    }
+}
 
 } // namespace

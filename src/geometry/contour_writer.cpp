@@ -4,6 +4,7 @@
 // written natively, and so may any outline in DXF coordinates (glyphs).
 #include "dxf/colour_index.h"
 #include "geometry/flatten.h"
+#include "geometry/contour_flatten.h"
 #include "geometry/path_geometry.h"
 #include "geometry/transform.h"
 
@@ -501,13 +502,38 @@ void CPathGeometry::FillNative(const std::string& transform, std::string_view d)
     CMatrix matrix;
     ParseTransform(transform, matrix);
     const double width = ScaleStrokeWidth(m_elementStrokeWidth, matrix);
+    std::vector<CPointList> outlines;
     for (const CContour& contour : contours)
     {
         if (ContourLoop(contour, loop))
+        {
             loops.push_back(std::move(loop));
+            if (m_fillRule == CFillRule::NonZero)
+            {
+                // The rule reads directions and nesting, which the flattened outline shows as well.
+                outlines.emplace_back();
+                FlattenContour(contour, outlines.back());
+            }
+        }
         else
             // A subpath that encloses nothing is drawn as its outline, as the flattened fill does.
             WriteContourOutline(contour, width, EntityStyle{m_strokeAci, -1, m_lineType});
+    }
+    if (outlines.size() > 1)
+    {
+        std::vector<const CPointList*> points;
+        for (const CPointList& outline : outlines)
+            points.push_back(&outline);
+        const std::vector<bool> bounding = NonZeroBoundaries(points);
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < loops.size(); ++k)
+            if (bounding[k])
+            {
+                if (kept != k)
+                    loops[kept] = std::move(loops[k]);
+                ++kept;
+            }
+        loops.resize(kept);
     }
     WriteSolidHatch(loops, style);
     m_closeSeen = 0;

@@ -129,10 +129,19 @@ void CPathGeometry::WriteFillLoops(const std::vector<CPolylinedata>& loops, cons
     // Only loops that get a boundary are declared, so the loop count always matches what follows it.
     std::vector<HatchLoop> boundaries;
     boundaries.reserve(loops.size());
-    for (const CPolylinedata& loop : loops)
+    std::vector<bool> bounding;
+    if (m_fillRule == CFillRule::NonZero && loops.size() > 1)
     {
-        const CPointList& p = loop.points;
-        if (p.size() < 3)
+        std::vector<const CPointList*> points;
+        points.reserve(loops.size());
+        for (const CPolylinedata& loop : loops)
+            points.push_back(&loop.points);
+        bounding = NonZeroBoundaries(points);
+    }
+    for (std::size_t k = 0; k < loops.size(); ++k)
+    {
+        const CPointList& p = loops[k].points;
+        if (p.size() < 3 || (!bounding.empty() && !bounding[k]))
         {
             continue;
         }

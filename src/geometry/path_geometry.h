@@ -15,6 +15,7 @@
 #include "dxf/document.h"
 #include "geometry/contour.h"
 #include "geometry/curve_writing.h"
+#include "geometry/fill_rule.h"
 #include "geometry/flatten.h"
 #include "geometry/records.h"
 #include "geometry/transform.h"
@@ -201,6 +202,9 @@ class CPathGeometry : public CDxfDocument, public CGroupMatrices
         ByGrammar
     };
     CPathGrammar m_pathGrammar = CPathGrammar::AsRead;
+    // Which subpaths of a filled path are holes: by parity, as the drawing has always been filled,
+    // or by the element's fill rule where the exact reading hands it over.
+    CFillRule m_fillRule = CFillRule::EvenOdd;
     // How paths are written, chosen at the start of a conversion.
     const CCurveWriting* m_curveWriting = &FlattenedCurves();
 };

@@ -656,6 +656,7 @@ void CExactReading::HandOver(const CFrame& frame)
 {
     CConverter& cv = m_converter;
     cv.m_fillRgb = frame.style.fill.rgb;
+    cv.m_fillRule = frame.style.evenOdd ? CFillRule::EvenOdd : CFillRule::NonZero;
     cv.SetStrokeRgb(frame.style.stroke.rgb);
     cv.m_elementStrokeWidth = frame.style.StrokeDrawn() ? frame.style.strokeWidth : 0.0;
     cv.m_groupStrokeWidth = 0.0;

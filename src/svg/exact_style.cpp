@@ -29,6 +29,7 @@ enum Property
     kFontWeight,
     kFontStyle,
     kTextAnchor,
+    kFillRule,
     // The shorthand before the properties it sets, so that theirs win wherever both are given.
     kMarker,
     kMarkerStart,
@@ -40,7 +41,7 @@ enum Property
 const std::array<std::string_view, kPropertyCount> kNames = {
     "font-size",    "color",          "fill",         "stroke",      "stroke-width", "stroke-dasharray",
     "fill-opacity", "stroke-opacity", "opacity",      "display",     "visibility",   "font-family",
-    "font-weight",  "font-style",     "text-anchor",  "marker",      "marker-start", "marker-mid",
+    "font-weight",  "font-style",     "text-anchor",  "fill-rule",    "marker",      "marker-start", "marker-mid",
     "marker-end"};
 
 int PropertyOf(std::string_view name)
@@ -310,6 +311,10 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
             style.textAnchor = v == "middle" ? CTextAnchor::Middle
                                : v == "end"  ? CTextAnchor::End
                                              : CTextAnchor::Start;
+            break;
+        case kFillRule:
+            if (v == "evenodd" || v == "nonzero")
+                style.evenOdd = v == "evenodd";
             break;
         case kMarker:
             ApplyMarker(style.markerStart, v, parent.markerStart, texts);

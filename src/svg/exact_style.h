@@ -41,6 +41,7 @@ struct CExactStyle
     double fillOpacity = 1.0;
     double strokeOpacity = 1.0;
     bool hidden = false;
+    bool evenOdd = false; // fill-rule: evenodd, else SVG's initial nonzero
     std::string_view fontFamily;
     std::string_view fontFamilies; // the whole font-family list, for the fonts of outlined text
     int fontWeight = 400;     // 1 to 1000, 700 bold
