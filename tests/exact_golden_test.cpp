@@ -349,7 +349,7 @@ TEST(ExactDrawingTest, StyleSheetsCascade)
     for (const Entity& entity : entities)
         colours.push_back(Type(entity) + ":" + GroupValue(entity, 62));
     const std::vector<std::string> expected = {"HATCH:92", "HATCH:1",  "HATCH:5", "HATCH:212", "HATCH:2",
-                                               "HATCH:30", "HATCH:7", "HATCH:4", "HATCH:5"};
+                                               "HATCH:30", "HATCH:255", "HATCH:4", "HATCH:5"};
     EXPECT_EQ(colours, expected);
 }
 

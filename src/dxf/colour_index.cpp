@@ -108,3 +108,11 @@ int NearestAci(int rgb)
     }
     return slot.aci;
 }
+
+int NearestWhiteKeepingAci(int rgb)
+{
+    constexpr int kForeground = 7;
+    constexpr int kWhite = 255;
+    const int index = NearestAci(rgb);
+    return index == kForeground ? kWhite : index;
+}

@@ -15,3 +15,8 @@ extern const std::array<std::array<std::uint8_t, 3>, 256> kAciPalette;
 
 // Nearest of palette entries 0..254 by the sum of channel differences; ties take the lower index.
 int NearestAci(int rgb);
+
+// NearestAci, except that white stays white. Index 7 is the foreground colour, which CAD programs
+// show black on a light background and plotters print black; a colour nearest it is written as
+// entry 255, the palette's own white.
+int NearestWhiteKeepingAci(int rgb);

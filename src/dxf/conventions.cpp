@@ -248,7 +248,7 @@ EntityStyle CDxfDocument::OutlineStyle(const std::string& lineType) const
 EntityStyle CDxfDocument::FillStyle() const
 {
     EntityStyle style;
-    style.color = NearestAci(m_fillRgb);
+    style.color = m_colourIndex(m_fillRgb);
     style.lineWeight = -1;
     style.lineType = "BYLAYER";
     return style;

@@ -10,6 +10,7 @@
 //   dxf/units.cpp        the unit the drawing is written in
 #pragma once
 
+#include "dxf/colour_index.h"
 #include "dxf/vertex.h"
 
 #include <atomic>
@@ -169,7 +170,7 @@ class CDxfDocument
     bool WriteSolidHatch(const std::vector<HatchLoop>& loops, const EntityStyle& style);
     // Outline style: m_strokeAci, line weight 0, the given line type.
     EntityStyle OutlineStyle(const std::string& lineType) const;
-    // Fill style: NearestAci(m_fillRgb), line weight -1, "BYLAYER".
+    // Fill style: m_colourIndex of m_fillRgb, line weight -1, "BYLAYER".
     EntityStyle FillStyle() const;
 
     // ---- output unit -------------------------------------------------------------------------
@@ -224,6 +225,8 @@ class CDxfDocument
     // ---- fields ------------------------------------------------------------------------------
     int m_strokeAci = 0;
     int m_fillRgb = 0;
+    // How colours become colour indices, chosen with the reading at the start of a conversion.
+    int (*m_colourIndex)(int rgb) = &NearestAci;
     std::vector<CDashData> m_dashes;
     std::vector<CFontData> m_fonts;
     std::string m_lineType;

@@ -83,7 +83,7 @@ void CPathGeometry::CollectFillLoop(CPointList& points, const std::string& trans
     loop.strokeRgb = m_strokeRgb;
     loop.closed = m_closeSeen;
     loop.lineType = m_lineType;
-    loop.aci = NearestAci(m_strokeRgb);
+    loop.aci = m_colourIndex(m_strokeRgb);
     loops.push_back(std::move(loop));
     points.clear();
 }

@@ -432,9 +432,15 @@ void CExactReading::Walk(CXML& root, int n)
     if (m_elementDone)
         m_elementDone(root);
     cv.m_pathGrammar = CPathGeometry::CPathGrammar::ByGrammar;
+    // White is drawn white, as the drawing shows it, not in the foreground colour.
+    cv.m_colourIndex = &NearestWhiteKeepingAci;
+    cv.m_strokeAci = cv.m_colourIndex(cv.m_strokeRgb);
     VisitChildren(root, frame, 1, n);
     // The emitters' state goes back to what the default reading starts from.
     cv.m_pathGrammar = CPathGeometry::CPathGrammar::AsRead;
+    cv.m_colourIndex = &NearestAci;
+    cv.m_strokeAci = cv.m_colourIndex(cv.m_strokeRgb);
+    cv.m_fillRule = CFillRule::EvenOdd;
     cv.m_matrixDepth = 0;
     cv.m_groupTransformSeen = 0;
 }
@@ -684,7 +690,7 @@ void CExactReading::PaintShape(const CFrame& frame, const Fill& fill, const Stro
     else if (style.FillDrawn() && cv.m_fillOption == 0)
     {
         const int savedAci = cv.m_strokeAci;
-        cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+        cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
         cv.m_elementStrokeWidth = 0.0;
         stroke();
         cv.m_strokeAci = savedAci;
@@ -915,7 +921,7 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
         const double box[6] = {x, y, x + w, y + h, rx, ry};
         const int savedAci = cv.m_strokeAci;
         if (!style.StrokeDrawn())
-            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
         const EntityStyle outline = cv.OutlineStyle(cv.m_lineType);
         cv.m_strokeAci = savedAci;
         const EntityStyle fillStyle = cv.FillStyle();
@@ -984,7 +990,7 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
     {
         const int savedAci = cv.m_strokeAci;
         if (!style.StrokeDrawn())
-            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
         // Lines and elliptical arcs, as the default reading writes a rounded outline.
         for (int i = 0; i < 4; ++i)
         {
@@ -1052,7 +1058,7 @@ void CExactReading::DrawEllipse(double cx, double cy, double rx, double ry, cons
     {
         const int savedAci = cv.m_strokeAci;
         if (!style.StrokeDrawn())
-            cv.m_strokeAci = NearestAci(cv.m_fillRgb);
+            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
         if (ratio >= 1.0 - 1e-12)
             cv.WriteCircleEntity(centreX, h - centreY, majorLength, cv.m_lineType);
         else

@@ -166,7 +166,7 @@ void CConverter::SetStrokeRgb(int rgb)
     if (rgb == m_strokeRgb)
         return;
     m_strokeRgb = rgb;
-    m_strokeAci = NearestAci(rgb);
+    m_strokeAci = m_colourIndex(rgb);
 }
 
 int CConverter::ApplyRectStyle(std::string_view style)
