@@ -432,12 +432,16 @@ TEST(ExactDrawingTest, DashArraysAreListsOfLengths)
 {
     const std::string dxf = ConvertSvgFile(ExactDir() / "dash-units.svg", true, true);
     const auto entities = Entities(dxf);
-    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE");
+    ASSERT_EQ(Types(entities), "LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE LWPOLYLINE "
+                               "LWPOLYLINE LWPOLYLINE");
     const double mm = 96 / 25.4;
     // 5 % of the viewport's diagonal over the square root of 2: of 200 by 100, 158.11...
     const double percent = std::sqrt((200.0 * 200 + 100.0 * 100) / 2) / 100;
+    // In a nested viewport of 20 by 1, a percent is of its own diagonal.
+    const double nestedPercent = std::sqrt((20.0 * 20 + 1.0 * 1) / 2) / 100;
     const std::vector<std::vector<double>> expected = {
-        {5, -3}, {2 * mm, -1 * mm}, {5 * percent, -2.5 * percent}, {4, -4}, {6, -2}, {8, -4}, {}};
+        {5, -3}, {2 * mm, -1 * mm}, {5 * percent, -2.5 * percent}, {4, -4}, {6, -2}, {8, -4}, {},
+        {10, -10}, {10 * nestedPercent, -10 * nestedPercent}};
     for (std::size_t i = 0; i < expected.size(); ++i)
     {
         const std::string name = GroupValue(entities[i], 6);

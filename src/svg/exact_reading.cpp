@@ -342,7 +342,13 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
         lengths.viewportHeight =
             ResolveLength(Attribute(root, "height"), lengths, CLengthAxis::Y).value_or(0.0);
     }
-    const auto addDashes = [&](std::string_view text) { cv.AddDashPattern(ExactDashArray(text, lengths)); };
+    bool relativeDashes = false;
+    const auto addDashes = [&](std::string_view text)
+    {
+        cv.AddDashPattern(ExactDashArray(text, lengths));
+        // Lengths in em, ex or percent may read otherwise where the element stands.
+        relativeDashes = relativeDashes || text.find_first_of("%eE") != std::string_view::npos;
+    };
     std::vector<CCssDeclaration> declarations;
     for (const std::string& text : StyleElementTexts(fileText))
     {
@@ -390,24 +396,28 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
         for (auto it = node->m_children.rbegin(); it != node->m_children.rend(); ++it)
             pending.push_back(it->get());
     }
+    if (relativeDashes)
+    {
+        // Their patterns are those of the walk: it is made once beforehand, drawing nothing, for
+        // the line types alone.
+        CFrame frame;
+        if (RootFrame(root, orbelin::ReadDouble(Attribute(root, "width")),
+                      orbelin::ReadDouble(Attribute(root, "height")), frame))
+        {
+            m_collectingDashes = true;
+            VisitChildren(root, frame, 1, 0);
+            m_collectingDashes = false;
+        }
+        m_useCopies = 0;
+        m_penX = m_penY = 0.0;
+    }
 }
 
-void CExactReading::Walk(CXML& root, int n)
+bool CExactReading::RootFrame(const CXML& root, double documentWidth, double documentHeight, CFrame& frame)
 {
-    CConverter& cv = m_converter;
-    CFrame frame;
-    // The document frame is the default reading's: root user units, the same document height.
+    frame = CFrame();
     if (orbelin::EqualsNoCase(ExactTag(root), "svg"))
     {
-        for (const CAttribute& attribute : root.m_attributes)
-        {
-            if (attribute.GetName() == "viewBox")
-                cv.ParseViewBox(attribute.GetValue());
-            else if (attribute.GetName() == "height")
-                cv.m_docHeight = orbelin::ReadDouble(attribute.GetValue());
-            else if (attribute.GetName() == "width")
-                cv.m_docWidth = orbelin::ReadDouble(attribute.GetValue());
-        }
         double box[4] = {};
         if (ParseViewBoxNumbers(Attribute(root, "viewBox"), box))
         {
@@ -420,14 +430,32 @@ void CExactReading::Walk(CXML& root, int n)
             CLengthContext context;
             const double w = ResolveLength(Attribute(root, "width"), context, CLengthAxis::X).value_or(0.0);
             const double h = ResolveLength(Attribute(root, "height"), context, CLengthAxis::Y).value_or(0.0);
-            frame.viewportWidth = w > 0.0 ? w : cv.m_docWidth;
-            frame.viewportHeight = h > 0.0 ? h : cv.m_docHeight;
+            frame.viewportWidth = w > 0.0 ? w : documentWidth;
+            frame.viewportHeight = h > 0.0 ? h : documentHeight;
         }
     }
     m_rootViewportWidth = frame.viewportWidth;
     m_rootViewportHeight = frame.viewportHeight;
     frame.style = StyleOf(root, frame);
-    if (frame.style.displayNone || frame.style.opacity <= 0.0)
+    return !frame.style.displayNone && frame.style.opacity > 0.0;
+}
+
+void CExactReading::Walk(CXML& root, int n)
+{
+    CConverter& cv = m_converter;
+    // The document frame is the default reading's: root user units, the same document height.
+    if (orbelin::EqualsNoCase(ExactTag(root), "svg"))
+        for (const CAttribute& attribute : root.m_attributes)
+        {
+            if (attribute.GetName() == "viewBox")
+                cv.ParseViewBox(attribute.GetValue());
+            else if (attribute.GetName() == "height")
+                cv.m_docHeight = orbelin::ReadDouble(attribute.GetValue());
+            else if (attribute.GetName() == "width")
+                cv.m_docWidth = orbelin::ReadDouble(attribute.GetValue());
+        }
+    CFrame frame;
+    if (!RootFrame(root, cv.m_docWidth, cv.m_docHeight, frame))
         return;
     if (m_elementDone)
         m_elementDone(root);
@@ -524,7 +552,14 @@ void CExactReading::Visit(const CXML& node, const CFrame& parent, int depth, int
     CMatrix own;
     ParseTransformList(Attribute(node, "transform"), own);
     frame.ctm = Multiply(parent.ctm, own);
-    if (m_elementDone)
+    if (m_collectingDashes)
+    {
+        if (!frame.style.dashArray.empty())
+            m_converter.AddDashPattern(std::string(frame.style.dashArray));
+        if (!container && tag != "use")
+            return;
+    }
+    else if (m_elementDone)
         m_elementDone(node);
 
     if (tag == "svg")

@@ -37,6 +37,8 @@ class CExactReading final : public CSvgReading
     };
 
   private:
+    // The frame the root gives its children; false when the root draws nothing.
+    bool RootFrame(const CXML& root, double documentWidth, double documentHeight, CFrame& frame);
     void Visit(const CXML& node, const CFrame& parent, int depth, int n);
     void VisitChildren(const CXML& node, const CFrame& frame, int depth, int n);
     void VisitUse(const CXML& node, const CFrame& frame, int depth);
@@ -85,6 +87,9 @@ class CExactReading final : public CSvgReading
     // The markers whose contents are being drawn, so that a marker never draws itself again.
     std::vector<const CXML*> m_openMarkers;
     std::unordered_map<const CXML*, CExactStyle> m_treeStyles;
+    // Set while the walk is made beforehand for the dash patterns of relative lengths: nothing is
+    // drawn, and each pattern is declared as a line type.
+    bool m_collectingDashes = false;
     double m_rootViewportWidth = 0.0;
     double m_rootViewportHeight = 0.0;
     // Where the next text run starts when it names no x or y, in the text's user units.

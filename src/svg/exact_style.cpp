@@ -235,6 +235,8 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
     CLengthContext lengths;
     lengths.viewportWidth = environment.viewportWidth;
     lengths.viewportHeight = environment.viewportHeight;
+    // An em is the element's font size, inherited unless it sets its own (read first, below).
+    lengths.fontSize = style.fontSize;
     for (int p = 0; p < kPropertyCount; ++p)
     {
         if (!set[static_cast<std::size_t>(p)])
