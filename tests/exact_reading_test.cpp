@@ -533,22 +533,35 @@ INSTANTIATE_TEST_SUITE_P(Matrices, EllipseArcImageTest,
                                            ArcImageCase{"MirrorAndSkew", "matrix(-1 0.3 0.8 1.2 5 5)"}),
                          [](const auto& testInfo) { return CaseName(testInfo.param.name); });
 
-TEST(SpellOutArcsTest, FlagsOneCharacterEach)
+TEST(SpellOutPathDataTest, AsTheGrammarReadsIt)
 {
     const struct
     {
         const char* d;
-        const char* spelled;
-    } cases[] = {{"M0 0 L10 10", "M0 0 L10 10"},
-                 {"M0 0 A5 5 0 1 1 10 0", "M0 0 A 5 5 0 1 1 10 0"},
-                 {"M0 0a5 5 0 1110 0", "M0 0a 5 5 0 1 1 10 0"},
-                 {"M0 0a5,5,0,0,1,10,0z", "M0 0a 5 5 0 0 1 10 0z"},
-                 {"M0 0 a5 5 0 0010 0 5 5 0 0110 0 L3 3", "M0 0 a 5 5 0 0 0 10 0 5 5 0 0 1 10 0 L3 3"},
-                 // A flag that is no 0 or 1 ends the data where the step stands.
-                 {"M0 0 L1 1 A5 5 0 2 1 10 0 L3 3", "M0 0 L1 1 A"},
-                 {"M0 0 A5 5 0 1 1", "M0 0 A"}};
+        const char* spelled; // nullptr: handed over as it is
+    } cases[] = {{"M0 0 L10 10", nullptr},
+                 {"m1 2 3 4", nullptr},
+                 {"M10,10L20-5 h-.5", nullptr},
+                 {"M0 0 A5 5 0 1 1 10 0", "M 0 0 A 5 5 0 1 1 10 0"},
+                 {"M0 0a5 5 0 1110 0", "M 0 0 a 5 5 0 1 1 10 0"},
+                 {"M0 0a5,5,0,0,1,10,0z", "M 0 0 a 5 5 0 0 1 10 0 z"},
+                 {"M0 0 a5 5 0 0010 0 5 5 0 0110 0 L3 3", "M 0 0 a 5 5 0 0 0 10 0 a 5 5 0 0 1 10 0 L 3 3"},
+                 // A second decimal point starts a number; exponents may be upper case or signed.
+                 {"M1.5.5 2.5.5", "M 1.5 0.5 L 2.5 0.5"},
+                 {"M1E2 0L1e+2 5", "M 100 0 L 100 5"},
+                 // The data ends at its first error: a flag that is no 0 or 1, a missing number,
+                 // numbers after a closepath, data that does not start with a moveto.
+                 {"M0 0 L1 1 A5 5 0 2 1 10 0 L3 3", "M 0 0 L 1 1"},
+                 {"M0 0 A5 5 0 1 1", "M 0 0"},
+                 {"M0 0 L5", "M 0 0"},
+                 {"M0 0 L5 5 z 3 3", "M 0 0 L 5 5 z"},
+                 {"L 5 5", ""}};
     for (const auto& c : cases)
-        EXPECT_EQ(SpellOutArcs(c.d), c.spelled) << c.d;
+    {
+        std::string spelled;
+        EXPECT_EQ(SpellOutPathData(c.d, spelled), c.spelled != nullptr) << c.d;
+        EXPECT_EQ(spelled, c.spelled != nullptr ? c.spelled : "") << c.d;
+    }
 }
 
 } // namespace

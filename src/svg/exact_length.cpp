@@ -20,7 +20,7 @@ bool IsSeparatorBlank(char c)
 
 } // namespace
 
-bool ReadSvgNumber(std::string_view& rest, double& out)
+bool FindSvgNumber(std::string_view rest, std::size_t& start, std::size_t& end)
 {
     std::size_t i = 0;
     const std::size_t n = rest.size();
@@ -32,7 +32,7 @@ bool ReadSvgNumber(std::string_view& rest, double& out)
         while (i < n && IsSeparatorBlank(rest[i]))
             ++i;
     }
-    const std::size_t start = i;
+    start = i;
     if (i < n && (rest[i] == '+' || rest[i] == '-'))
         ++i;
     const std::size_t mantissa = i;
@@ -61,14 +61,24 @@ bool ReadSvgNumber(std::string_view& rest, double& out)
             i = j;
         }
     }
+    end = i;
+    return true;
+}
+
+bool ReadSvgNumber(std::string_view& rest, double& out)
+{
+    std::size_t start = 0;
+    std::size_t end = 0;
+    if (!FindSvgNumber(rest, start, end))
+        return false;
     // from_chars takes no '+' and never follows the locale.
     const char* first = rest.data() + start + (rest[start] == '+' ? 1 : 0);
     double value = 0.0;
-    const auto result = std::from_chars(first, rest.data() + i, value);
+    const auto result = std::from_chars(first, rest.data() + end, value);
     if (result.ec != std::errc() || !std::isfinite(value))
         value = 0.0;
     out = value;
-    rest.remove_prefix(i);
+    rest.remove_prefix(end);
     return true;
 }
 

@@ -2,12 +2,16 @@
 // percentages of the viewport, all in the root's user units (1 px).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
 // Skips blanks and at most one comma, then reads one number ([+-] digits [. digits] [e[+-]digits]).
 // False, rest unchanged, when no number starts there.
 bool ReadSvgNumber(std::string_view& rest, double& out);
+// Where the number ReadSvgNumber would read stands in rest, without reading its value: its text
+// from start to end. False when no number starts there.
+bool FindSvgNumber(std::string_view rest, std::size_t& start, std::size_t& end);
 
 // What a percentage of a length refers to.
 enum class CLengthAxis

@@ -344,54 +344,159 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
     return out;
 }
 
-std::string SpellOutArcs(std::string_view d)
+namespace
 {
-    if (d.find_first_of("Aa") == std::string_view::npos)
-        return std::string(d);
-    std::string out;
-    out.reserve(d.size() + 16);
-    const auto number = [&out](double value)
+
+// The numbers each step takes after its letter; arcs hold two one-character flags among them.
+int StepArity(char letter)
+{
+    switch (letter)
     {
-        char buffer[32];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-        out += ' ';
-        out.append(buffer, result.ptr);
-    };
-    std::size_t i = 0;
-    while (i < d.size())
-    {
-        const char c = d[i++];
-        out += c;
-        if (c != 'A' && c != 'a')
-            continue;
-        std::string_view rest = d.substr(i);
-        for (;;)
-        {
-            std::string_view probe = rest;
-            double v[5] = {};
-            bool largeArc = false;
-            bool sweep = false;
-            if (!ReadNumbers(probe, v, 3) || !ReadFlag(probe, largeArc) || !ReadFlag(probe, sweep) ||
-                !ReadNumbers(probe, v + 3, 2))
-                break;
-            for (int k = 0; k < 3; ++k)
-                number(v[k]);
-            out += largeArc ? " 1" : " 0";
-            out += sweep ? " 1" : " 0";
-            number(v[3]);
-            number(v[4]);
-            rest = probe;
-        }
-        // What follows the last whole step must be the next command; anything else is an error of
-        // the data, which ends there.
-        std::size_t next = 0;
-        while (next < rest.size() && IsBlank(rest[next]))
-            ++next;
-        if (next < rest.size() && !IsCommandLetter(rest[next]))
-            return out;
-        i = d.size() - rest.size();
+    case 'M': case 'm': case 'L': case 'l': case 'T': case 't':
+        return 2;
+    case 'H': case 'h': case 'V': case 'v':
+        return 1;
+    case 'C': case 'c':
+        return 6;
+    case 'S': case 's': case 'Q': case 'q':
+        return 4;
+    case 'A': case 'a':
+        return 7;
+    default:
+        return 0;
     }
-    return out;
+}
+
+// A number as the path reader reads it back, the same double: the shortest digits, an exponent
+// without a plus sign.
+void AppendPathNumber(std::string& out, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out += ' ';
+    for (const char* c = buffer; c != result.ptr; ++c)
+        if (*c != '+')
+            out += *c;
+}
+
+// Whether d is written the way the path reader takes as the grammar does: each number plain
+// ([-]digits, a point, digits, a lower-case exponent) and ended by a blank, a comma, a sign or a
+// letter, no arcs (whose flags it takes as numbers), and no error before the end. Numbers are found,
+// not read, and the first step that fails says so.
+bool ReadsAsWritten(std::string_view d)
+{
+    std::string_view rest = d;
+    char command = 0;
+    bool first = true;
+    for (;;)
+    {
+        while (!rest.empty() && IsBlank(rest.front()))
+            rest.remove_prefix(1);
+        if (rest.empty())
+            return true;
+        if (IsCommandLetter(rest.front()))
+        {
+            command = rest.front();
+            rest.remove_prefix(1);
+            if ((first && command != 'M' && command != 'm') || command == 'A' || command == 'a')
+                return false;
+            if (command == 'Z' || command == 'z')
+                continue;
+        }
+        else if (command == 0 || command == 'Z' || command == 'z')
+        {
+            return false;
+        }
+        for (int k = StepArity(command); k > 0; --k)
+        {
+            std::size_t start = 0;
+            std::size_t end = 0;
+            if (!FindSvgNumber(rest, start, end))
+                return false;
+            const std::string_view text = rest.substr(start, end - start);
+            rest.remove_prefix(end);
+            if (text.find_first_of("+E") != std::string_view::npos ||
+                (!rest.empty() && (rest.front() == '.' || rest.front() == 'e' || rest.front() == 'E')))
+                return false;
+        }
+        first = false;
+        if (command == 'M')
+            command = 'L';
+        else if (command == 'm')
+            command = 'l';
+    }
+}
+
+// d step by step by the grammar, each step with its letter and its numbers between single blanks,
+// up to the first error.
+void SpellOutSteps(std::string_view d, std::string& out)
+{
+    std::string_view rest = d;
+    char command = 0;
+    const auto letter = [&out](char c)
+    {
+        if (!out.empty())
+            out += ' ';
+        out += c;
+    };
+    for (;;)
+    {
+        while (!rest.empty() && IsBlank(rest.front()))
+            rest.remove_prefix(1);
+        if (rest.empty())
+            return;
+        if (IsCommandLetter(rest.front()))
+        {
+            command = rest.front();
+            rest.remove_prefix(1);
+            if (out.empty() && command != 'M' && command != 'm')
+                return;
+            if (command == 'Z' || command == 'z')
+            {
+                letter(command);
+                continue;
+            }
+        }
+        else if (command == 0 || command == 'Z' || command == 'z')
+        {
+            return;
+        }
+        const int arity = StepArity(command);
+        double v[7] = {};
+        bool largeArc = false;
+        bool sweep = false;
+        const bool arc = command == 'A' || command == 'a';
+        // Radii are non-negative numbers: a sign is an error of the path, not a mirror.
+        const bool read = arc ? ReadNumbers(rest, v, 3) && v[0] >= 0.0 && v[1] >= 0.0 && ReadFlag(rest, largeArc) &&
+                                    ReadFlag(rest, sweep) && ReadNumbers(rest, v + 5, 2)
+                              : ReadNumbers(rest, v, arity);
+        if (!read)
+            return;
+        letter(command);
+        for (int k = 0; k < arity; ++k)
+            if (arc && k == 3)
+                out += largeArc ? " 1" : " 0";
+            else if (arc && k == 4)
+                out += sweep ? " 1" : " 0";
+            else
+                AppendPathNumber(out, v[k]);
+        // Pairs after a moveto are lines.
+        if (command == 'M')
+            command = 'L';
+        else if (command == 'm')
+            command = 'l';
+    }
+}
+
+} // namespace
+
+bool SpellOutPathData(std::string_view d, std::string& spelled)
+{
+    spelled.clear();
+    if (ReadsAsWritten(d))
+        return false;
+    SpellOutSteps(d, spelled);
+    return true;
 }
 
 CMarkerOrient ReadMarkerOrient(std::string_view text)

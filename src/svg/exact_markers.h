@@ -24,11 +24,12 @@ struct CMarkerVertex
 // malformed number, a negative arc radius, a flag other than 0 or 1), as the path is drawn up to it.
 std::vector<CMarkerVertex> PathVertices(std::string_view d);
 
-// Path data whose arc steps are written out as the grammar reads them, for the path reader that
-// takes each number whole: a flag is one character ("a5 5 0 1110 0" holds the flags 1 and 1 and
-// the end point 10, 0), and the data ends at an arc step the grammar cannot read. Data without arc
-// steps comes back as it is.
-std::string SpellOutArcs(std::string_view d);
+// Path data for the path reader, which takes each number whole and skips what it cannot read, written
+// as the grammar reads it: every step with its letter and numbers between single blanks, a second
+// decimal point starting a number of its own (".5.5" is two), an arc flag one character ("a5 5 0
+// 1110 0" holds the flags 1 and 1 and the end point 10, 0), the data ending at the first error. False
+// (and spelled empty) when d reads the same either way and can be handed over as it is.
+bool SpellOutPathData(std::string_view d, std::string& spelled);
 
 // How a marker is turned: by a fixed angle, or along the path.
 struct CMarkerOrient

@@ -735,13 +735,11 @@ void CExactReading::PaintShape(const CFrame& frame, const Fill& fill, const Stro
 void CExactReading::DrawPathData(std::string_view d, const CFrame& frame)
 {
     CConverter& cv = m_converter;
-    // The path reader takes arc flags as whole numbers; it is handed them one by one.
+    // The path reader takes what the grammar reads otherwise (glued numbers, arc flags, errors)
+    // in its own way; such data is handed over spelled out.
     std::string spelled;
-    if (d.find('A') != std::string_view::npos || d.find('a') != std::string_view::npos)
-    {
-        spelled = SpellOutArcs(d);
+    if (SpellOutPathData(d, spelled))
         d = spelled;
-    }
     // Each path is read on its own: nothing of the last one's reading (a closepath no subpath
     // took, the command that numbers without a letter repeat) reaches this one.
     cv.m_closeSeen = 0;
