@@ -549,6 +549,10 @@ TEST(SpellOutPathDataTest, AsTheGrammarReadsIt)
                  // A second decimal point starts a number; exponents may be upper case or signed.
                  {"M1.5.5 2.5.5", "M 1.5 0.5 L 2.5 0.5"},
                  {"M1E2 0L1e+2 5", "M 100 0 L 100 5"},
+                 // Line breaks and runs of blanks, around a closepath above all, are the grammar's
+                 // but not the reader's.
+                 {"M0 0 L10 0 L10 10 \nz\nM 20 0", "M 0 0 L 10 0 L 10 10 z M 20 0"},
+                 {"M0 0  L5 5", "M 0 0 L 5 5"},
                  // The data ends at its first error: a flag that is no 0 or 1, a missing number,
                  // numbers after a closepath, data that does not start with a moveto.
                  {"M0 0 L1 1 A5 5 0 2 1 10 0 L3 3", "M 0 0 L 1 1"},

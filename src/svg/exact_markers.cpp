@@ -381,23 +381,30 @@ void AppendPathNumber(std::string& out, double value)
 
 // Whether d is written the way the path reader takes as the grammar does: each number plain
 // ([-]digits, a point, digits, a lower-case exponent) and ended by a blank, a comma, a sign or a
-// letter, no arcs (whose flags it takes as numbers), and no error before the end. Numbers are found,
-// not read, and the first step that fails says so.
+// letter, tokens apart by at most one blank or one comma (the reader's closepath handling knows no
+// other spacing), no arcs (whose flags it takes as numbers), and no error before the end. Numbers
+// are found, not read, and the first step that fails says so.
 bool ReadsAsWritten(std::string_view d)
 {
     std::string_view rest = d;
     char command = 0;
     bool first = true;
+    // Only nothing or one blank stands between tokens; a comma only after a number.
+    const auto spacing = [](std::string_view gap, bool commaAllowed)
+    { return gap.empty() || gap == " " || (commaAllowed && gap == ","); };
     for (;;)
     {
-        while (!rest.empty() && IsBlank(rest.front()))
-            rest.remove_prefix(1);
-        if (rest.empty())
+        std::size_t blanks = 0;
+        while (blanks < rest.size() && IsBlank(rest[blanks]))
+            ++blanks;
+        if (blanks == rest.size())
             return true;
-        if (IsCommandLetter(rest.front()))
+        if (IsCommandLetter(rest[blanks]))
         {
-            command = rest.front();
-            rest.remove_prefix(1);
+            if (!spacing(rest.substr(0, blanks), false))
+                return false;
+            command = rest[blanks];
+            rest.remove_prefix(blanks + 1);
             if ((first && command != 'M' && command != 'm') || command == 'A' || command == 'a')
                 return false;
             if (command == 'Z' || command == 'z')
@@ -411,7 +418,7 @@ bool ReadsAsWritten(std::string_view d)
         {
             std::size_t start = 0;
             std::size_t end = 0;
-            if (!FindSvgNumber(rest, start, end))
+            if (!FindSvgNumber(rest, start, end) || !spacing(rest.substr(0, start), k != StepArity(command)))
                 return false;
             const std::string_view text = rest.substr(start, end - start);
             rest.remove_prefix(end);
