@@ -592,3 +592,18 @@ TEST(ExactDrawingTest, FillRuleChoosesTheHoles)
     for (std::size_t i = 0; i < entities.size(); ++i)
         EXPECT_EQ(GroupValue(entities[i], 91), loops[i]) << "hatch " << i;
 }
+
+TEST(ExactDrawingTest, TextsOfSpacesAloneDrawNothing)
+{
+    const struct
+    {
+        const char* content;
+        const char* types;
+    } cases[] = {{"&#160;", ""}, {" &#160; ", ""}, {"&#x2003;&#x3000;", ""}, {"a&#160;b", "TEXT"}};
+    for (const auto& c : cases)
+    {
+        const std::string svg = std::string(R"svg(<svg width="100" height="100"><text x="5" y="50">)svg") +
+                                c.content + "</text></svg>";
+        EXPECT_EQ(Types(Entities(ConvertSvgText(svg, true, true))), c.types) << c.content;
+    }
+}

@@ -123,6 +123,31 @@ struct CShapeAttributes
     }
 };
 
+// Whether a text is only spaces: ASCII white space, the no-break space and the other Unicode spaces.
+// Such a run only moves the pen; a TEXT of it would show nothing, or the escape of an unknown
+// character where a reader lacks it.
+bool ShowsNothing(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size())
+    {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        if (orbelin::IsSpace(text[i]))
+            ++i;
+        else if (i + 1 < text.size() && byte(i) == 0xC2 && byte(i + 1) == 0xA0)
+            i += 2;
+        else if (i + 2 < text.size() && byte(i) == 0xE2 && byte(i + 1) == 0x80 &&
+                 ((byte(i + 2) >= 0x80 && byte(i + 2) <= 0x8B) || byte(i + 2) == 0xAF))
+            i += 3;
+        else if (i + 2 < text.size() && ((byte(i) == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) == 0x9F) ||
+                                         (byte(i) == 0xE3 && byte(i + 1) == 0x80 && byte(i + 2) == 0x80)))
+            i += 3;
+        else
+            return false;
+    }
+    return true;
+}
+
 // The first number of an attribute list (x="10 20 30" places the first character).
 std::string_view FirstValue(std::string_view list)
 {
@@ -1126,7 +1151,7 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
     const bool preserve = Attribute(node, "xml:space") == "preserve";
     const std::string content = DecodeTextContent(OwnText(node), preserve);
     const CExactStyle& style = frame.style;
-    if (!content.empty() && !style.hidden && (style.FillDrawn() || style.StrokeDrawn()))
+    if (!ShowsNothing(content) && !style.hidden && (style.FillDrawn() || style.StrokeDrawn()))
     {
         HandOver(frame);
         cv.SetStrokeRgb(style.FillDrawn() ? style.fill.rgb : style.stroke.rgb);
