@@ -320,6 +320,8 @@ TEST(NonZeroRule, KeepsTheLoopsWhereTheWindingTurnsZero)
         {"IslandInAHole", {{0, 0, 10, 1}, {2, 2, 6, -1}, {4, 4, 2, 1}}, {true, true, true}},
         {"SideBySide", {{0, 0, 10, 1}, {20, 0, 10, 1}}, {true, true}},
         {"SameLeftEdge", {{0, 2, 5, 1}, {0, 0, 10, 1}}, {false, true}},
+        // Without area a loop has no direction and stays.
+        {"FlatLoopInside", {{0, 0, 10, 1}, {2, 2, 0, 1}}, {true, true}},
         {"TwoOutlinesEachWithAHole",
          {{0, 0, 10, 1}, {20, 0, 10, -1}, {22, 2, 6, -1}, {2, 2, 6, -1}},
          {true, true, false, true}},

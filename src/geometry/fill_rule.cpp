@@ -108,6 +108,10 @@ std::vector<bool> NonZeroBoundaries(const std::vector<const CPointList*>& loops)
     }
     for (std::size_t i = 0; i < n; ++i)
     {
+        // A loop whose area cancels out (a figure of eight) has no one direction: it stays as
+        // parity draws it.
+        if (directions[i] == 0)
+            continue;
         const int inside = windingInside[i];
         const int outside = inside - directions[i];
         keep[i] = (inside != 0) != (outside != 0);

@@ -148,6 +148,20 @@ bool ShowsNothing(std::string_view text)
     return true;
 }
 
+// Whether a list of lengths holds one in em, ex or percent, which depend on where it stands.
+bool HasRelativeUnit(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '%')
+            return true;
+        if ((text[i] == 'e' || text[i] == 'E') && i + 1 < text.size() &&
+            (text[i + 1] == 'm' || text[i + 1] == 'M' || text[i + 1] == 'x' || text[i + 1] == 'X'))
+            return true;
+    }
+    return false;
+}
+
 // The first number of an attribute list (x="10 20 30" places the first character).
 std::string_view FirstValue(std::string_view list)
 {
@@ -372,7 +386,7 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
     {
         cv.AddDashPattern(ExactDashArray(text, lengths));
         // Lengths in em, ex or percent may read otherwise where the element stands.
-        relativeDashes = relativeDashes || text.find_first_of("%eE") != std::string_view::npos;
+        relativeDashes = relativeDashes || HasRelativeUnit(text);
     };
     std::vector<CCssDeclaration> declarations;
     for (const std::string& text : StyleElementTexts(fileText))
