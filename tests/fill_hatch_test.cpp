@@ -326,6 +326,25 @@ TEST(NonZeroRule, KeepsTheLoopsWhereTheWindingTurnsZero)
          {{0, 0, 10, 1}, {20, 0, 10, -1}, {22, 2, 6, -1}, {2, 2, 6, -1}},
          {true, true, false, true}},
     };
+    const auto loopOf = [](std::vector<std::array<double, 2>> corners)
+    {
+        CPointList points;
+        for (const auto& c : corners)
+        {
+            CPointData p;
+            p.x = c[0];
+            p.y = c[1];
+            points.push_back(p);
+        }
+        return points;
+    };
+    // A loop in the notch of a U, the same way round, starting on the notch's side: outside the U,
+    // though a test of that first point alone would find it inside.
+    {
+        const CPointList u = loopOf({{0, 0}, {10, 0}, {10, 10}, {7, 10}, {7, 3}, {3, 3}, {3, 10}, {0, 10}});
+        const CPointList inNotch = loopOf({{7, 5}, {7, 7}, {5, 7}, {5, 5}});
+        EXPECT_EQ(NonZeroBoundaries({&u, &inNotch}), (std::vector<bool>{true, true})) << "InTheNotch";
+    }
     for (const auto& c : cases)
     {
         std::vector<CPointList> loops;

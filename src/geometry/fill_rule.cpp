@@ -54,6 +54,25 @@ bool Surrounds(const CPointList& loop, double x, double y)
     return inside;
 }
 
+// Whether outer surrounds inner, for loops that do not cross: by the most of a few points of inner
+// (the middles of edges spread along it), since loops that touch share a point or an edge with
+// each other, and a point on outer's boundary may read either way.
+bool Holds(const CPointList& outer, const CPointList& inner)
+{
+    constexpr std::size_t kProbes = 7;
+    const std::size_t n = inner.size();
+    const std::size_t probes = std::min(n, kProbes);
+    std::size_t inside = 0;
+    for (std::size_t k = 0; k < probes; ++k)
+    {
+        const std::size_t i = k * n / probes;
+        const CPointData& a = inner[i];
+        const CPointData& b = inner[(i + 1) % n];
+        inside += Surrounds(outer, (a.x + b.x) / 2.0, (a.y + b.y) / 2.0) ? 1 : 0;
+    }
+    return 2 * inside > probes;
+}
+
 bool BoxHolds(const CLoopBox& outer, const CLoopBox& inner)
 {
     return outer.minX <= inner.minX && outer.minY <= inner.minY && outer.maxX >= inner.maxX &&
@@ -99,9 +118,8 @@ std::vector<bool> NonZeroBoundaries(const std::vector<const CPointList*>& loops)
         open.erase(std::remove_if(open.begin(), open.end(), [&](std::size_t k) { return boxes[k].maxX < box.minX; }),
                    open.end());
         int winding = directions[i];
-        const CPointData& probe = loops[i]->front();
         for (const std::size_t k : open)
-            if (BoxHolds(boxes[k], box) && Surrounds(*loops[k], probe.x, probe.y))
+            if (BoxHolds(boxes[k], box) && Holds(*loops[k], *loops[i]))
                 winding += directions[k];
         windingInside[i] = winding;
         open.push_back(i);
