@@ -305,7 +305,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TextContentCase{"HexToUtf8", "&#xE9;&#x20AC;", false, "\xC3\xA9\xE2\x82\xAC"},
                       TextContentCase{"UnknownKept", "&nbsp;&x", false, "&nbsp;&x"},
                       TextContentCase{"DefaultSpace", "\n  two\t\twords  \n", false, "two words"},
-                      TextContentCase{"PreserveSpace", "a\n\tb", true, "a  b"}),
+                      TextContentCase{"PreserveSpace", "a\n\tb", true, "a  b"},
+                      // Runs longer than eight bytes, with what stops them at every place in a word
+                      // of eight and across two.
+                      TextContentCase{"LongRunsDoubledBlanks", "abcdefg  hijklmno pqrstuv  w xyz", false,
+                                      "abcdefg hijklmno pqrstuv w xyz"},
+                      TextContentCase{"LongRunsBlankAcrossWords", "abcdefg hijklmn  opqrstu", false,
+                                      "abcdefg hijklmn opqrstu"},
+                      TextContentCase{"LongRunsStops", "abcdefgh&amp;ijklmno\tpqrstuvw\nxyz0123&#65;", false,
+                                      "abcdefgh&ijklmno pqrstuvwxyz0123A"},
+                      TextContentCase{"LongRunsPreserved", "abcdefg  hijklmno\tp", true, "abcdefg  hijklmno p"}),
     [](const auto& testInfo) { return CaseName(testInfo.param.name); });
 
 TEST(StyleElementTextTest, FromTheFileBytesWithCdataUnwrapped)
@@ -546,9 +555,10 @@ TEST(SpellOutPathDataTest, AsTheGrammarReadsIt)
                  {"M0 0a5 5 0 1110 0", "M 0 0 a 5 5 0 1 1 10 0"},
                  {"M0 0a5,5,0,0,1,10,0z", "M 0 0 a 5 5 0 0 1 10 0 z"},
                  {"M0 0 a5 5 0 0010 0 5 5 0 0110 0 L3 3", "M 0 0 a 5 5 0 0 0 10 0 a 5 5 0 0 1 10 0 L 3 3"},
-                 // A second decimal point starts a number; exponents may be upper case or signed.
-                 {"M1.5.5 2.5.5", "M 1.5 0.5 L 2.5 0.5"},
-                 {"M1E2 0L1e+2 5", "M 100 0 L 100 5"},
+                 // A second decimal point starts a number; signs and exponents may be upper case or
+                 // signed, and are written as the path reader takes them, the digits kept.
+                 {"M1.5.5 2.5.5", "M 1.5 .5 L 2.5 .5"},
+                 {"M1E2 0L1e+2 +5", "M 1e2 0 L 1e2 5"},
                  // Line breaks and runs of blanks, around a closepath above all, are the grammar's
                  // but not the reader's.
                  {"M0 0 L10 0 L10 10 \nz\nM 20 0", "M 0 0 L 10 0 L 10 10 z M 20 0"},

@@ -367,17 +367,6 @@ int StepArity(char letter)
     }
 }
 
-// A number as the path reader reads it back, the same double: the shortest digits, an exponent
-// without a plus sign.
-void AppendPathNumber(std::string& out, double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out += ' ';
-    for (const char* c = buffer; c != result.ptr; ++c)
-        if (*c != '+')
-            out += *c;
-}
 
 // Whether d is written the way the path reader takes as the grammar does: each number plain
 // ([-]digits, a point, digits, a lower-case exponent) and ended by a blank, a comma, a sign or a
@@ -435,9 +424,11 @@ bool ReadsAsWritten(std::string_view d)
 }
 
 // d step by step by the grammar, each step with its letter and its numbers between single blanks,
-// up to the first error.
+// up to the first error. A number keeps its digits, so that the path reader reads the very value
+// the grammar does; only a plus sign goes and an upper-case exponent becomes lower case.
 void SpellOutSteps(std::string_view d, std::string& out)
 {
+    out.reserve(d.size() + d.size() / 8);
     std::string_view rest = d;
     char command = 0;
     const auto letter = [&out](char c)
@@ -445,6 +436,18 @@ void SpellOutSteps(std::string_view d, std::string& out)
         if (!out.empty())
             out += ' ';
         out += c;
+    };
+    // The texts of the step's numbers, found before any is written, as a step in error is not.
+    std::string_view texts[7];
+    const auto number = [&](int k)
+    {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        if (!FindSvgNumber(rest, start, end))
+            return false;
+        texts[k] = rest.substr(start, end - start);
+        rest.remove_prefix(end);
+        return true;
     };
     for (;;)
     {
@@ -469,24 +472,37 @@ void SpellOutSteps(std::string_view d, std::string& out)
             return;
         }
         const int arity = StepArity(command);
-        double v[7] = {};
-        bool largeArc = false;
-        bool sweep = false;
         const bool arc = command == 'A' || command == 'a';
-        // Radii are non-negative numbers: a sign is an error of the path, not a mirror.
-        const bool read = arc ? ReadNumbers(rest, v, 3) && v[0] >= 0.0 && v[1] >= 0.0 && ReadFlag(rest, largeArc) &&
-                                    ReadFlag(rest, sweep) && ReadNumbers(rest, v + 5, 2)
-                              : ReadNumbers(rest, v, arity);
+        bool read = true;
+        if (arc)
+        {
+            bool largeArc = false;
+            bool sweep = false;
+            double radius[2] = {};
+            // Radii are non-negative numbers: a sign is an error of the path, not a mirror.
+            read = number(0) && number(1) && number(2) && ReadFlag(rest, largeArc) && ReadFlag(rest, sweep) &&
+                   number(5) && number(6);
+            for (int k = 0; read && k < 2; ++k)
+            {
+                std::string_view text = texts[k];
+                read = ReadSvgNumber(text, radius[k]) && radius[k] >= 0.0;
+            }
+            texts[3] = largeArc ? "1" : "0";
+            texts[4] = sweep ? "1" : "0";
+        }
+        else
+            for (int k = 0; k < arity && read; ++k)
+                read = number(k);
         if (!read)
             return;
         letter(command);
         for (int k = 0; k < arity; ++k)
-            if (arc && k == 3)
-                out += largeArc ? " 1" : " 0";
-            else if (arc && k == 4)
-                out += sweep ? " 1" : " 0";
-            else
-                AppendPathNumber(out, v[k]);
+        {
+            out += ' ';
+            for (const char c : texts[k])
+                if (c != '+')
+                    out += c == 'E' ? 'e' : c;
+        }
         // Pairs after a moveto are lines.
         if (command == 'M')
             command = 'L';

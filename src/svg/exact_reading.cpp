@@ -8,8 +8,10 @@
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -216,6 +218,54 @@ std::string_view ExactTag(const CXML& node)
     return tag;
 }
 
+namespace
+{
+
+// How DecodeTextContent takes each byte of a text run: copied as it stands, a blank (copied unless
+// it follows another), or the end of the run that is copied in one piece.
+enum : unsigned char
+{
+    kCopied,
+    kBlank,
+    kStops
+};
+
+constexpr std::array<unsigned char, 256> MakeTextByteKinds()
+{
+    std::array<unsigned char, 256> kinds{};
+    kinds[static_cast<unsigned char>('&')] = kStops;
+    kinds[static_cast<unsigned char>('\n')] = kStops;
+    kinds[static_cast<unsigned char>('\r')] = kStops;
+    kinds[static_cast<unsigned char>('\t')] = kStops;
+    kinds[static_cast<unsigned char>(' ')] = kBlank;
+    return kinds;
+}
+
+constexpr std::array<unsigned char, 256> kTextByteKind = MakeTextByteKinds();
+
+constexpr std::uint64_t Repeated(char c)
+{
+    return 0x0101010101010101ull * static_cast<unsigned char>(c);
+}
+
+// 0x80 in each byte of x that is zero, and nothing else.
+constexpr std::uint64_t ZeroBytes(std::uint64_t x)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The words above are read with the first byte lowest.
+bool IsLittleEndian()
+{
+    const std::uint16_t one = 1;
+    unsigned char first = 0;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+} // namespace
+
 std::string DecodeTextContent(std::string_view text, bool preserveSpace)
 {
     // A reference is never shorter than what it decodes to, so the result fits in the text's size
@@ -244,15 +294,38 @@ std::string DecodeTextContent(std::string_view text, bool preserveSpace)
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i)
     {
-        // The run up to the next character that is not copied as it stands goes in one copy.
+        // The run up to the next character that is not copied as it stands goes in one copy: a
+        // reference, a line break or a tab, or (unless preserved) a blank after a blank.
         std::size_t j = i;
+        bool afterBlank = end != begin && end[-1] == ' ';
+        // Eight bytes at a time while none of them stops the run, as text content is the bulk of
+        // a text-heavy drawing.
+        while (j + 8 <= n)
+        {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + j, 8);
+            const std::uint64_t stops = ZeroBytes(word ^ Repeated('&')) | ZeroBytes(word ^ Repeated('\n')) |
+                                        ZeroBytes(word ^ Repeated('\r')) | ZeroBytes(word ^ Repeated('\t'));
+            const std::uint64_t blanks = ZeroBytes(word ^ Repeated(' '));
+            // A blank after a blank: within the word, or its first byte after the last one copied.
+            const std::uint64_t doubled = blanks & ((blanks << 8) | (afterBlank ? 0x80u : 0u));
+            if (stops != 0 || (!preserveSpace && doubled != 0) || !IsLittleEndian())
+                break;
+            afterBlank = (blanks >> 63) != 0;
+            j += 8;
+        }
         while (j < n)
         {
-            const char r = text[j];
-            if (r == '&' || r == '\n' || r == '\r' || r == '\t')
+            const unsigned char kind = kTextByteKind[static_cast<unsigned char>(text[j])];
+            if (kind == kCopied)
+            {
+                afterBlank = false;
+                ++j;
+                continue;
+            }
+            if (kind == kStops || (afterBlank && !preserveSpace))
                 break;
-            if (r == ' ' && !preserveSpace && (j > i ? text[j - 1] == ' ' : end != begin && end[-1] == ' '))
-                break;
+            afterBlank = true;
             ++j;
         }
         if (j > i)

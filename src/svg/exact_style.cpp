@@ -89,7 +89,12 @@ std::string_view CStyleTexts::Keep(std::string_view text)
 {
     if (text.empty())
         return std::string_view();
-    return *m_texts.emplace(text).first;
+    const auto found = m_kept.find(text);
+    if (found != m_kept.end())
+        return *found;
+    const std::string_view kept = m_texts.emplace_back(text);
+    m_kept.insert(kept);
+    return kept;
 }
 
 std::string ExactDashArray(std::string_view text, const CLengthContext& context)

@@ -5,6 +5,7 @@
 #include "svg/exact_length.h"
 #include "svg/exact_paint.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +29,9 @@ class CStyleTexts
     std::string_view Keep(std::string_view text);
 
   private:
-    std::unordered_set<std::string> m_texts;
+    // A deque never moves what it holds, so the views stay good as it grows.
+    std::deque<std::string> m_texts;
+    std::unordered_set<std::string_view> m_kept;
 };
 
 struct CExactStyle
