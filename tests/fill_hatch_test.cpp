@@ -287,12 +287,8 @@ struct Square
     int direction;
 };
 
-CPointList SquareLoop(const Square& s)
+CPointList LoopOf(const std::vector<std::array<double, 2>>& corners)
 {
-    std::vector<std::array<double, 2>> corners = {
-        {s.x, s.y}, {s.x + s.size, s.y}, {s.x + s.size, s.y + s.size}, {s.x, s.y + s.size}};
-    if (s.direction < 0)
-        std::reverse(corners.begin(), corners.end());
     CPointList points;
     for (const auto& c : corners)
     {
@@ -302,6 +298,15 @@ CPointList SquareLoop(const Square& s)
         points.push_back(p);
     }
     return points;
+}
+
+CPointList SquareLoop(const Square& s)
+{
+    std::vector<std::array<double, 2>> corners = {
+        {s.x, s.y}, {s.x + s.size, s.y}, {s.x + s.size, s.y + s.size}, {s.x, s.y + s.size}};
+    if (s.direction < 0)
+        std::reverse(corners.begin(), corners.end());
+    return LoopOf(corners);
 }
 
 TEST(NonZeroRule, KeepsTheLoopsWhereTheWindingTurnsZero)
@@ -326,23 +331,11 @@ TEST(NonZeroRule, KeepsTheLoopsWhereTheWindingTurnsZero)
          {{0, 0, 10, 1}, {20, 0, 10, -1}, {22, 2, 6, -1}, {2, 2, 6, -1}},
          {true, true, false, true}},
     };
-    const auto loopOf = [](std::vector<std::array<double, 2>> corners)
-    {
-        CPointList points;
-        for (const auto& c : corners)
-        {
-            CPointData p;
-            p.x = c[0];
-            p.y = c[1];
-            points.push_back(p);
-        }
-        return points;
-    };
     // A loop in the notch of a U, the same way round, starting on the notch's side: outside the U,
     // though a test of that first point alone would find it inside.
     {
-        const CPointList u = loopOf({{0, 0}, {10, 0}, {10, 10}, {7, 10}, {7, 3}, {3, 3}, {3, 10}, {0, 10}});
-        const CPointList inNotch = loopOf({{7, 5}, {7, 7}, {5, 7}, {5, 5}});
+        const CPointList u = LoopOf({{0, 0}, {10, 0}, {10, 10}, {7, 10}, {7, 3}, {3, 3}, {3, 10}, {0, 10}});
+        const CPointList inNotch = LoopOf({{7, 5}, {7, 7}, {5, 7}, {5, 5}});
         EXPECT_EQ(NonZeroBoundaries({&u, &inNotch}), (std::vector<bool>{true, true})) << "InTheNotch";
     }
     for (const auto& c : cases)

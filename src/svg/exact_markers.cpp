@@ -74,6 +74,38 @@ bool ReadNumbers(std::string_view& rest, double* values, int count)
     return true;
 }
 
+// What the next step of path data is, once the blanks before it (gap) are passed: the end, more
+// numbers for command (a letter first makes it the command), a closepath, or an error of the grammar
+// (numbers with no command to take them, data that does not start with a moveto).
+enum class CStepStart
+{
+    End,
+    Numbers,
+    Closepath,
+    Error
+};
+
+CStepStart NextStep(std::string_view& rest, char& command, bool atStart, std::string_view* gap = nullptr)
+{
+    std::size_t blanks = 0;
+    while (blanks < rest.size() && IsBlank(rest[blanks]))
+        ++blanks;
+    if (gap != nullptr)
+        *gap = rest.substr(0, blanks);
+    rest.remove_prefix(blanks);
+    if (rest.empty())
+        return CStepStart::End;
+    if (IsCommandLetter(rest.front()))
+    {
+        command = rest.front();
+        rest.remove_prefix(1);
+        if (atStart && command != 'M' && command != 'm')
+            return CStepStart::Error;
+        return command == 'Z' || command == 'z' ? CStepStart::Closepath : CStepStart::Numbers;
+    }
+    return command == 0 || command == 'Z' || command == 'z' ? CStepStart::Error : CStepStart::Numbers;
+}
+
 // The vertices as the path's segments arrive, with the directions they bring.
 class CVertexCollector
 {
@@ -181,26 +213,14 @@ std::vector<CMarkerVertex> PathVertices(std::string_view d)
     double controlY = 0.0;
     for (;;)
     {
-        while (!rest.empty() && IsBlank(rest.front()))
-            rest.remove_prefix(1);
-        if (rest.empty())
+        const CStepStart next = NextStep(rest, command, out.empty());
+        if (next == CStepStart::End || next == CStepStart::Error)
             break;
-        if (IsCommandLetter(rest.front()))
+        if (next == CStepStart::Closepath)
         {
-            command = rest.front();
-            rest.remove_prefix(1);
-            if (out.empty() && command != 'M' && command != 'm')
-                break;
-            if (command == 'Z' || command == 'z')
-            {
-                path.Close();
-                lastKind = 0;
-                continue;
-            }
-        }
-        else if (command == 0 || command == 'Z' || command == 'z')
-        {
-            break;
+            path.Close();
+            lastKind = 0;
+            continue;
         }
         const bool relative = command >= 'a';
         const double ox = relative ? path.X() : 0.0;
@@ -383,26 +403,20 @@ bool ReadsAsWritten(std::string_view d)
     { return gap.empty() || gap == " " || (commaAllowed && gap == ","); };
     for (;;)
     {
-        std::size_t blanks = 0;
-        while (blanks < rest.size() && IsBlank(rest[blanks]))
-            ++blanks;
-        if (blanks == rest.size())
+        const std::string_view before = rest;
+        std::string_view gap;
+        const CStepStart next = NextStep(rest, command, first, &gap);
+        if (next == CStepStart::End)
             return true;
-        if (IsCommandLetter(rest[blanks]))
-        {
-            if (!spacing(rest.substr(0, blanks), false))
-                return false;
-            command = rest[blanks];
-            rest.remove_prefix(blanks + 1);
-            if ((first && command != 'M' && command != 'm') || command == 'A' || command == 'a')
-                return false;
-            if (command == 'Z' || command == 'z')
-                continue;
-        }
-        else if (command == 0 || command == 'Z' || command == 'z')
-        {
+        if (next == CStepStart::Error || command == 'A' || command == 'a')
             return false;
-        }
+        const bool lettered = rest.data() != gap.data() + gap.size();
+        if (lettered && !spacing(gap, false))
+            return false;
+        if (next == CStepStart::Closepath)
+            continue;
+        if (!lettered)
+            rest = before; // the gap belongs to the first number
         for (int k = StepArity(command); k > 0; --k)
         {
             std::size_t start = 0;
@@ -451,25 +465,13 @@ void SpellOutSteps(std::string_view d, std::string& out)
     };
     for (;;)
     {
-        while (!rest.empty() && IsBlank(rest.front()))
-            rest.remove_prefix(1);
-        if (rest.empty())
+        const CStepStart next = NextStep(rest, command, out.empty());
+        if (next == CStepStart::End || next == CStepStart::Error)
             return;
-        if (IsCommandLetter(rest.front()))
+        if (next == CStepStart::Closepath)
         {
-            command = rest.front();
-            rest.remove_prefix(1);
-            if (out.empty() && command != 'M' && command != 'm')
-                return;
-            if (command == 'Z' || command == 'z')
-            {
-                letter(command);
-                continue;
-            }
-        }
-        else if (command == 0 || command == 'Z' || command == 'z')
-        {
-            return;
+            letter(command);
+            continue;
         }
         const int arity = StepArity(command);
         const bool arc = command == 'A' || command == 'a';
