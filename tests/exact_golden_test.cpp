@@ -607,3 +607,21 @@ TEST(ExactDrawingTest, TextsOfSpacesAloneDrawNothing)
         EXPECT_EQ(Types(Entities(ConvertSvgText(svg, true, true))), c.types) << c.content;
     }
 }
+
+TEST(ExactDrawingTest, FontShorthandSetsSizeAndFamily)
+{
+    // In the style attribute and in a style sheet; a shorthand without a family is no declaration.
+    const std::string svg = R"svg(<svg width="200" height="100"><style>.t { font: bold 20px/1.2 Georgia, serif }</style>
+      <text x="10" y="30" style="font: italic 12px 'DejaVu Serif'">a</text>
+      <text x="10" y="60" class="t">b</text>
+      <text x="10" y="90" style="font: 12px">c</text></svg>)svg";
+    const auto entities = Entities(ConvertSvgText(svg, true, true));
+    ASSERT_EQ(Types(entities), "TEXT TEXT TEXT");
+    const double heights[] = {0.8 * 12, 0.8 * 20, 0.8 * 16};
+    const char* const styles[] = {"Style-DejaVu Serif", "Style-Georgia", "Standard"};
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        EXPECT_NEAR(Real(entities[i], 40), heights[i], 1e-9) << "text " << i;
+        EXPECT_EQ(GroupValue(entities[i], 7), styles[i]) << "text " << i;
+    }
+}

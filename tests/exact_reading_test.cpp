@@ -268,6 +268,36 @@ TEST(FontFamilyTest, FirstFamilyWithoutQuotes)
     EXPECT_EQ(FirstFontFamily("Arial"), "Arial");
 }
 
+TEST(FontShorthandTest, StyleWeightSizeAndFamilies)
+{
+    const struct
+    {
+        const char* text;
+        bool ok;
+        bool italic;
+        const char* weight;
+        const char* size;
+        const char* families;
+    } cases[] = {{"italic bold 12px/1.5 Georgia, serif", true, true, "bold", "12px", "Georgia, serif"},
+                 {"12px Arial", true, false, "", "12px", "Arial"},
+                 {"normal 400 10px 'DejaVu Sans'", true, false, "400", "10px", "'DejaVu Sans'"},
+                 {"small-caps 1.2em / 2 serif", true, false, "", "1.2em", "serif"},
+                 {"12px", false, false, "", "", ""},
+                 {"bold Arial", false, false, "", "", ""},
+                 {"caption", false, false, "", "", ""}};
+    for (const auto& c : cases)
+    {
+        CFontShorthand font;
+        EXPECT_EQ(ParseFontShorthand(c.text, font), c.ok) << c.text;
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(font.italic, c.italic) << c.text;
+        EXPECT_EQ(font.weight, c.weight) << c.text;
+        EXPECT_EQ(font.size, c.size) << c.text;
+        EXPECT_EQ(font.families, c.families) << c.text;
+    }
+}
+
 TEST(CssDeclarationTest, SplitsTrimsAndMarksImportant)
 {
     std::vector<CCssDeclaration> out;

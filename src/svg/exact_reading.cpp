@@ -461,6 +461,12 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
         // Lengths in em, ex or percent may read otherwise where the element stands.
         relativeDashes = relativeDashes || HasRelativeUnit(text);
     };
+    const auto addShorthandFont = [&cv](std::string_view value)
+    {
+        CFontShorthand font;
+        if (ParseFontShorthand(value, font))
+            cv.AddFont(FirstFontFamily(font.families));
+    };
     std::vector<CCssDeclaration> declarations;
     for (const std::string& text : StyleElementTexts(fileText))
     {
@@ -477,6 +483,8 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
             for (const CCssDeclaration& declaration : declarations)
                 if (declaration.property == "stroke-dasharray")
                     addDashes(declaration.value);
+                else if (declaration.property == "font")
+                    addShorthandFont(declaration.value);
         }
     }
     std::vector<const CXML*> pending{&root};
@@ -494,6 +502,8 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
                 addDashes(attribute.GetValue());
             else if (name == "font-family")
                 cv.AddFont(FirstFontFamily(attribute.GetValue()));
+            else if (name == "font")
+                addShorthandFont(attribute.GetValue());
             else if (name == "style")
             {
                 declarations.clear();
@@ -503,6 +513,8 @@ void CExactReading::Prepare(const CXML& root, std::string_view fileText)
                         addDashes(declaration.value);
                     else if (declaration.property == "font-family")
                         cv.AddFont(FirstFontFamily(declaration.value));
+                    else if (declaration.property == "font")
+                        addShorthandFont(declaration.value);
             }
         }
         for (auto it = node->m_children.rbegin(); it != node->m_children.rend(); ++it)

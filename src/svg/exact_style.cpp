@@ -14,7 +14,8 @@ namespace
 
 enum Property
 {
-    kFontSize, // first: em lengths of the others depend on it
+    kFont,     // the shorthand first: the font properties it sets are then read on their own
+    kFontSize, // next: em lengths of the others depend on it
     kColor,    // second: currentColor depends on it
     kFill,
     kStroke,
@@ -39,7 +40,7 @@ enum Property
 };
 
 const std::array<std::string_view, kPropertyCount> kNames = {
-    "font-size",    "color",          "fill",         "stroke",      "stroke-width", "stroke-dasharray",
+    "font",         "font-size",    "color",          "fill",         "stroke",      "stroke-width", "stroke-dasharray",
     "fill-opacity", "stroke-opacity", "opacity",      "display",     "visibility",   "font-family",
     "font-weight",  "font-style",     "text-anchor",  "fill-rule",    "marker",      "marker-start", "marker-mid",
     "marker-end"};
@@ -197,6 +198,53 @@ std::string FirstFontFamily(std::string_view text)
     return std::string(first);
 }
 
+bool ParseFontShorthand(std::string_view text, CFontShorthand& out)
+{
+    out = CFontShorthand();
+    std::string_view rest = orbelin::Trim(text);
+    // Style, variant, weight and stretch in any order, then the size: the first word none of them.
+    for (;;)
+    {
+        std::size_t end = 0;
+        while (end < rest.size() && !orbelin::IsSpace(rest[end]))
+            ++end;
+        const std::string_view word = rest.substr(0, end);
+        if (word.empty())
+            return false;
+        static const std::string_view kIgnored[] = {"normal",         "small-caps",      "ultra-condensed",
+                                                    "extra-condensed", "condensed",      "semi-condensed",
+                                                    "semi-expanded",  "expanded",        "extra-expanded",
+                                                    "ultra-expanded"};
+        const bool numericWeight = word.size() == 3 && word[0] >= '1' && word[0] <= '9' && word[1] == '0' &&
+                                   word[2] == '0';
+        if (word == "italic" || word == "oblique")
+            out.italic = true;
+        else if (word == "bold" || word == "bolder" || word == "lighter" || numericWeight)
+            out.weight = word;
+        else if (std::find(std::begin(kIgnored), std::end(kIgnored), word) == std::end(kIgnored))
+            break;
+        rest = orbelin::TrimLeft(rest.substr(end));
+    }
+    // The size, with a line height after a slash that may stand apart: "12px/1.5", "12px / 1.5".
+    std::size_t end = 0;
+    while (end < rest.size() && !orbelin::IsSpace(rest[end]) && rest[end] != '/')
+        ++end;
+    out.size = rest.substr(0, end);
+    rest = orbelin::TrimLeft(rest.substr(end));
+    if (!rest.empty() && rest.front() == '/')
+    {
+        rest = orbelin::TrimLeft(rest.substr(1));
+        std::size_t heightEnd = 0;
+        while (heightEnd < rest.size() && !orbelin::IsSpace(rest[heightEnd]))
+            ++heightEnd;
+        rest = orbelin::TrimLeft(rest.substr(heightEnd));
+    }
+    out.families = orbelin::Trim(rest);
+    // The size and the family are what the shorthand must give; a size that is none makes the
+    // whole declaration invalid.
+    return !out.families.empty() && ResolveFontSize(out.size, 16.0).has_value();
+}
+
 CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const CStyleEnvironment& environment)
 {
     CStyleTexts& texts = *environment.texts;
@@ -258,6 +306,21 @@ CExactStyle ComputeStyle(const CXML& element, const CExactStyle& parent, const C
         }
         switch (p)
         {
+        case kFont:
+        {
+            // Whatever the shorthand leaves out goes back to its initial value.
+            CFontShorthand font;
+            if (!ParseFontShorthand(v, font))
+                break;
+            if (const auto size = ResolveFontSize(font.size, parent.fontSize))
+                style.fontSize = *size;
+            lengths.fontSize = style.fontSize;
+            style.italic = font.italic;
+            style.fontWeight = font.weight.empty() ? 400 : ResolveFontWeight(font.weight, parent.fontWeight);
+            style.fontFamily = texts.Keep(FirstFontFamily(font.families));
+            style.fontFamilies = texts.Keep(font.families);
+            break;
+        }
         case kFontSize:
             if (const auto size = ResolveFontSize(v, parent.fontSize))
                 style.fontSize = *size;

@@ -92,5 +92,16 @@ std::optional<double> ResolveFontSize(std::string_view text, double parentSize);
 // inherited one for any other text.
 int ResolveFontWeight(std::string_view text, int parentWeight);
 
+// The font shorthand's parts: "italic bold 12px/1.5 Georgia, serif". False for a text that is no
+// font shorthand (no size, no family); the weight is empty where none is given.
+struct CFontShorthand
+{
+    bool italic = false;
+    std::string_view weight;
+    std::string_view size;
+    std::string_view families;
+};
+bool ParseFontShorthand(std::string_view text, CFontShorthand& out);
+
 // The first family of a font-family list, without its quotes.
 std::string FirstFontFamily(std::string_view text);
