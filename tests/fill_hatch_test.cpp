@@ -1,6 +1,6 @@
 // Filled paths: boundary loops of the solid hatch, the area test, and outlines for flat subpaths.
-#include "support/test_support.h"
 #include "geometry/fill_rule.h"
+#include "support/test_support.h"
 #include "svg/converter.h"
 
 #include <algorithm>

@@ -102,8 +102,8 @@ TEST(NearestWhiteKeepingAci, OnlyWhiteLeavesTheForegroundIndex)
     {
         int rgb;
         int aci;
-    } cases[] = {{0xFFFFFF, 255}, {PackRgb(250, 250, 250), 255}, {0, 0}, {0x0000FF, 1},
-                 {PackRgb(152, 152, 152), 8}, {PackRgb(214, 214, 214), 254}};
+    } cases[] = {{0xFFFFFF, 255}, {PackRgb(250, 250, 250), 255}, {0, 0},
+                 {0x0000FF, 1},   {PackRgb(152, 152, 152), 8},   {PackRgb(214, 214, 214), 254}};
     for (const auto& c : cases)
         EXPECT_EQ(NearestWhiteKeepingAci(c.rgb), c.aci) << std::hex << c.rgb;
 }

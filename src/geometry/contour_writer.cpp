@@ -3,8 +3,8 @@
 // hatch boundaries of the matching edges. Stroked and filled paths come here when curves are
 // written natively, and so may any outline in DXF coordinates (glyphs).
 #include "dxf/colour_index.h"
-#include "geometry/flatten.h"
 #include "geometry/contour_flatten.h"
+#include "geometry/flatten.h"
 #include "geometry/path_geometry.h"
 #include "geometry/transform.h"
 

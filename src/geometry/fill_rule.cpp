@@ -115,8 +115,9 @@ std::vector<bool> NonZeroBoundaries(const std::vector<const CPointList*>& loops)
         if (loops[i]->empty())
             continue;
         const CLoopBox& box = boxes[i];
-        open.erase(std::remove_if(open.begin(), open.end(), [&](std::size_t k) { return boxes[k].maxX < box.minX; }),
-                   open.end());
+        open.erase(
+            std::remove_if(open.begin(), open.end(), [&](std::size_t k) { return boxes[k].maxX < box.minX; }),
+            open.end());
         int winding = directions[i];
         for (const std::size_t k : open)
             if (BoxHolds(boxes[k], box) && Holds(*loops[k], *loops[i]))

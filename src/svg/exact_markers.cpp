@@ -370,23 +370,27 @@ namespace
 // The numbers each step takes after its letter; arcs hold two one-character flags among them.
 int StepArity(char letter)
 {
-    switch (letter)
+    // Upper and lower case differ in one bit: the count is the same for both.
+    switch (static_cast<char>(letter | 0x20))
     {
-    case 'M': case 'm': case 'L': case 'l': case 'T': case 't':
+    case 'm':
+    case 'l':
+    case 't':
         return 2;
-    case 'H': case 'h': case 'V': case 'v':
+    case 'h':
+    case 'v':
         return 1;
-    case 'C': case 'c':
+    case 'c':
         return 6;
-    case 'S': case 's': case 'Q': case 'q':
+    case 's':
+    case 'q':
         return 4;
-    case 'A': case 'a':
+    case 'a':
         return 7;
     default:
         return 0;
     }
 }
-
 
 // Whether d is written the way the path reader takes as the grammar does: each number plain
 // ([-]digits, a point, digits, a lower-case exponent) and ended by a blank, a comma, a sign or a

@@ -1,7 +1,7 @@
 #include "svg/exact_reading.h"
 
-#include "platform/text.h"
 #include "geometry/curve_writing.h"
+#include "platform/text.h"
 #include "svg/converter.h"
 #include "svg/exact_transform.h"
 #include "svg/style.h"
@@ -97,30 +97,25 @@ struct CShapeAttributes
 
     explicit CShapeAttributes(const CXML& node)
     {
+        using Member = std::string_view CShapeAttributes::*;
+        static const std::pair<std::string_view, Member> kSlots[] = {
+            {"x", &CShapeAttributes::x},         {"y", &CShapeAttributes::y},
+            {"width", &CShapeAttributes::width}, {"height", &CShapeAttributes::height},
+            {"rx", &CShapeAttributes::rx},       {"ry", &CShapeAttributes::ry},
+            {"cx", &CShapeAttributes::cx},       {"cy", &CShapeAttributes::cy},
+            {"r", &CShapeAttributes::r},         {"x1", &CShapeAttributes::x1},
+            {"y1", &CShapeAttributes::y1},       {"x2", &CShapeAttributes::x2},
+            {"y2", &CShapeAttributes::y2},       {"points", &CShapeAttributes::points},
+            {"d", &CShapeAttributes::d}};
         for (const CAttribute& attribute : node.m_attributes)
         {
             const std::string_view name = attribute.GetName();
-            std::string_view* slot = nullptr;
-            if (name.size() == 1)
-                slot = name[0] == 'x' ? &x : name[0] == 'y' ? &y : name[0] == 'r' ? &r : name[0] == 'd' ? &d : nullptr;
-            else if (name.size() == 2)
-            {
-                const char a = name[0];
-                const char b = name[1];
-                slot = a == 'r' ? (b == 'x' ? &rx : b == 'y' ? &ry : nullptr)
-                       : a == 'c' ? (b == 'x' ? &cx : b == 'y' ? &cy : nullptr)
-                       : a == 'x' ? (b == '1' ? &x1 : b == '2' ? &x2 : nullptr)
-                       : a == 'y' ? (b == '1' ? &y1 : b == '2' ? &y2 : nullptr)
-                                  : nullptr;
-            }
-            else if (name == "width")
-                slot = &width;
-            else if (name == "height")
-                slot = &height;
-            else if (name == "points")
-                slot = &points;
-            if (slot != nullptr)
-                *slot = attribute.GetValue();
+            for (const auto& [slotName, member] : kSlots)
+                if (slotName.size() == name.size() && slotName == name)
+                {
+                    this->*member = attribute.GetValue();
+                    break;
+                }
         }
     }
 };
@@ -626,7 +621,8 @@ double CExactReading::Length(const CXML& node, std::string_view name, const CFra
     return Length(Attribute(node, name), frame, axis, otherwise);
 }
 
-double CExactReading::Length(std::string_view text, const CFrame& frame, CLengthAxis axis, double otherwise) const
+double CExactReading::Length(std::string_view text, const CFrame& frame, CLengthAxis axis,
+                             double otherwise) const
 {
     CLengthContext context;
     context.fontSize = frame.style.fontSize;
@@ -881,7 +877,8 @@ void CExactReading::DrawPoints(const CPointList& points, bool closed, const CFra
     CConverter& cv = m_converter;
     const CCurveWriting& curves = *cv.m_curveWriting;
     PaintShape(
-        frame, [&] { curves.FillPoints(cv, points, closed); }, [&] { curves.StrokePoints(cv, points, closed); });
+        frame, [&] { curves.FillPoints(cv, points, closed); },
+        [&] { curves.StrokePoints(cv, points, closed); });
 }
 
 namespace
@@ -1263,7 +1260,8 @@ void CExactReading::DrawText(const CXML& node, std::string_view tag, const CFram
         // After the y flip an SVG turn by +a (clockwise on screen) is a DXF turn by -a.
         // Adding 0 turns the -0 of an unturned text into 0.
         const double angle = std::atan2(-m.b, m.a) + 0.0;
-        std::string textStyle = style.fontFamily.empty() ? std::string() : cv.FontStyleFor(std::string(style.fontFamily));
+        std::string textStyle =
+            style.fontFamily.empty() ? std::string() : cv.FontStyleFor(std::string(style.fontFamily));
         if (textStyle.empty())
             textStyle = "Standard";
         if (height > 0.0)

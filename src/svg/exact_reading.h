@@ -70,7 +70,8 @@ class CExactReading final : public CSvgReading
                   double otherwise = 0.0) const;
     double Length(std::string_view text, const CFrame& frame, CLengthAxis axis, double otherwise = 0.0) const;
     // The rx and ry of a rect or an ellipse: either alone stands for both; negative when neither is set.
-    void Radii(std::string_view rxText, std::string_view ryText, const CFrame& frame, double& rx, double& ry) const;
+    void Radii(std::string_view rxText, std::string_view ryText, const CFrame& frame, double& rx,
+               double& ry) const;
 
     CConverter& m_converter;
     CElementWalker::ProgressSink m_progress;

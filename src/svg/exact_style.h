@@ -47,8 +47,8 @@ struct CExactStyle
     bool evenOdd = false; // fill-rule: evenodd, else SVG's initial nonzero
     std::string_view fontFamily;
     std::string_view fontFamilies; // the whole font-family list, for the fonts of outlined text
-    int fontWeight = 400;     // 1 to 1000, 700 bold
-    bool italic = false;      // italic or oblique
+    int fontWeight = 400;          // 1 to 1000, 700 bold
+    bool italic = false;           // italic or oblique
     double fontSize = 16.0;
     int color = 0;
     CTextAnchor textAnchor = CTextAnchor::Start;
