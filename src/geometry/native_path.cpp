@@ -210,31 +210,27 @@ void CPathGeometry::ReadPathContours(const std::string& transform, std::string_v
             m_closeSeen = 0;
         open = false;
     };
+    const auto startAt = [&](double x, double y)
+    {
+        contours.emplace_back();
+        contours.back().start = map(x, y);
+        startX = x;
+        startY = y;
+        open = true;
+    };
     // A line before any moveto starts the subpath at its end, as the flattener's list does.
     const auto lineTo = [&](double x, double y)
     {
         if (!open)
-        {
-            contours.emplace_back();
-            contours.back().start = map(x, y);
-            startX = x;
-            startY = y;
-            open = true;
-            return;
-        }
-        contours.back().segments.push_back(LineTo(map(x, y)));
+            startAt(x, y);
+        else
+            contours.back().segments.push_back(LineTo(map(x, y)));
     };
     const auto current = [&]() -> CContour&
     {
+        // A curve before any moveto starts from the origin, as the flattener draws it.
         if (!open)
-        {
-            // A curve before any moveto starts from the origin, as the flattener draws it.
-            contours.emplace_back();
-            contours.back().start = map(px, py);
-            startX = px;
-            startY = py;
-            open = true;
-        }
+            startAt(px, py);
         return contours.back();
     };
 

@@ -120,6 +120,43 @@ struct CShapeAttributes
     }
 };
 
+// What a shape's style draws: its fill as fill entities where those are written, and an outline for
+// a drawn stroke or, where fills are not written, for the fill, in the fill colour.
+struct CShapePaint
+{
+    bool fill = false;
+    bool outline = false;
+    bool outlineInFillColour = false;
+};
+
+CShapePaint ShapePaintOf(const CExactStyle& style, int fillOption)
+{
+    CShapePaint paint;
+    paint.fill = style.FillDrawn() && fillOption != 0;
+    paint.outlineInFillColour = !style.StrokeDrawn() && style.FillDrawn() && fillOption == 0;
+    paint.outline = style.StrokeDrawn() || paint.outlineInFillColour;
+    return paint;
+}
+
+// While it lives, the outline colour is the fill colour where the paint asks for it.
+class COutlineColour
+{
+  public:
+    COutlineColour(CConverter& converter, const CShapePaint& paint)
+        : m_converter(converter), m_saved(converter.m_strokeAci)
+    {
+        if (paint.outlineInFillColour)
+            converter.m_strokeAci = converter.m_colourIndex(converter.m_fillRgb);
+    }
+    ~COutlineColour() { m_converter.m_strokeAci = m_saved; }
+    COutlineColour(const COutlineColour&) = delete;
+    COutlineColour& operator=(const COutlineColour&) = delete;
+
+  private:
+    CConverter& m_converter;
+    int m_saved;
+};
+
 // Whether a text is only spaces: ASCII white space, the no-break space and the other Unicode spaces.
 // Such a run only moves the pen; a TEXT of it would show nothing, or the escape of an unknown
 // character where a reader lacks it.
@@ -836,19 +873,15 @@ template <class Fill, class Stroke>
 void CExactReading::PaintShape(const CFrame& frame, const Fill& fill, const Stroke& stroke)
 {
     CConverter& cv = m_converter;
+    const CShapePaint paint = ShapePaintOf(frame.style, cv.m_fillOption);
+    // The handed-over stroke width is 0 where the stroke is not drawn, as the fill's outline wants.
     HandOver(frame);
-    const CExactStyle& style = frame.style;
-    if (style.FillDrawn() && cv.m_fillOption != 0)
+    if (paint.fill)
         fill();
-    if (style.StrokeDrawn())
-        stroke();
-    else if (style.FillDrawn() && cv.m_fillOption == 0)
+    if (paint.outline)
     {
-        const int savedAci = cv.m_strokeAci;
-        cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
-        cv.m_elementStrokeWidth = 0.0;
+        const COutlineColour colour(cv, paint);
         stroke();
-        cv.m_strokeAci = savedAci;
     }
 }
 
@@ -1063,9 +1096,9 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
                                     const CFrame& frame)
 {
     CConverter& cv = m_converter;
-    const CExactStyle& style = frame.style;
-    const bool fill = style.FillDrawn() && cv.m_fillOption != 0;
-    const bool stroke = style.StrokeDrawn() || (style.FillDrawn() && cv.m_fillOption == 0);
+    const CShapePaint paint = ShapePaintOf(frame.style, cv.m_fillOption);
+    const bool fill = paint.fill;
+    const bool stroke = paint.outline;
     if (!fill && !stroke)
         return;
     HandOver(frame);
@@ -1073,11 +1106,11 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
         // Where curves are written as curves, the corners become the bulges or ellipse arcs of one
         // outline (and one hatch loop) by the same rule as the default reading's rectangles.
         const double box[6] = {x, y, x + w, y + h, rx, ry};
-        const int savedAci = cv.m_strokeAci;
-        if (!style.StrokeDrawn())
-            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
-        const EntityStyle outline = cv.OutlineStyle(cv.m_lineType);
-        cv.m_strokeAci = savedAci;
+        const EntityStyle outline = [&]
+        {
+            const COutlineColour colour(cv, paint);
+            return cv.OutlineStyle(cv.m_lineType);
+        }();
         const EntityStyle fillStyle = cv.FillStyle();
         if (cv.m_curveWriting->RoundedRect(cv, std::string(), box, stroke ? &outline : nullptr,
                                            fill ? &fillStyle : nullptr))
@@ -1142,9 +1175,7 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
     }
     if (stroke)
     {
-        const int savedAci = cv.m_strokeAci;
-        if (!style.StrokeDrawn())
-            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
+        const COutlineColour colour(cv, paint);
         // Lines and elliptical arcs, as the default reading writes a rounded outline.
         for (int i = 0; i < 4; ++i)
         {
@@ -1156,7 +1187,6 @@ void CExactReading::DrawRoundedRect(double x, double y, double w, double h, doub
             const CEllipseArcImage& c = corners[i];
             cv.WriteEllipseEntity(c.centreX, c.centreY, c.axisEndX, c.axisEndY, c.ratio, c.start, c.end);
         }
-        cv.m_strokeAci = savedAci;
     }
 }
 
@@ -1165,9 +1195,9 @@ void CExactReading::DrawEllipse(double cx, double cy, double rx, double ry, cons
     CConverter& cv = m_converter;
     if (!(rx > 0.0) || !(ry > 0.0))
         return;
-    const CExactStyle& style = frame.style;
-    const bool fill = style.FillDrawn() && cv.m_fillOption != 0;
-    const bool stroke = style.StrokeDrawn() || (style.FillDrawn() && cv.m_fillOption == 0);
+    const CShapePaint paint = ShapePaintOf(frame.style, cv.m_fillOption);
+    const bool fill = paint.fill;
+    const bool stroke = paint.outline;
     if (!fill && !stroke)
         return;
     HandOver(frame);
@@ -1210,14 +1240,11 @@ void CExactReading::DrawEllipse(double cx, double cy, double rx, double ry, cons
     }
     if (stroke)
     {
-        const int savedAci = cv.m_strokeAci;
-        if (!style.StrokeDrawn())
-            cv.m_strokeAci = cv.m_colourIndex(cv.m_fillRgb);
+        const COutlineColour colour(cv, paint);
         if (ratio >= 1.0 - 1e-12)
             cv.WriteCircleEntity(centreX, h - centreY, majorLength, cv.m_lineType);
         else
             cv.WriteEllipseEntity(centreX, centreY, centreX + majorX, centreY + majorY, ratio, 0.0, kTwoPi);
-        cv.m_strokeAci = savedAci;
     }
 }
 
